@@ -1,0 +1,23 @@
+#pragma once
+// The truncated sinc interpolator that carries a sample series onto the
+// power-of-two grid of an FFT.
+
+class TWaveAnalyze;
+class TComplexFFT;
+
+// 1.0 when x == 0.0, otherwise sin(x) / x (NaN for NaN).
+double Sinc(double x);
+
+// For every output index g = 0 ... N-1: x = g * dataFraction, c = trunc(x),
+// and the value is the sum over source indices i = c - 64 ... c + 64 inside
+// the series of Sinc((x - i) * pi) * values[i] (imaginary part 0). Fills all
+// N values of fft. series.count >= 1.
+//
+// Evaluates one sine per output point, using
+// sin((x - i) pi) = (-1)^(c - i) sin((x - c) pi); agrees with the direct
+// formula to 1e-12 relative to the largest |value|.
+void ResampleSeries(const TWaveAnalyze& series, TComplexFFT& fft, double dataFraction);
+
+// The direct formula, 129 sines per output point: the reference for tests and
+// the baseline for benchmarks.
+void ResampleSeriesDirect(const TWaveAnalyze& series, TComplexFFT& fft, double dataFraction);

@@ -1,0 +1,64 @@
+#pragma once
+// TWaveAnalyze: the sample series (one value per window of a recording, the
+// time between two values and their unit), its two samplers and its file
+// form, the sample file (.smp).
+
+#include <cstdint>
+#include <istream>
+#include <memory>
+#include <string>
+
+class TWaveAnalyze {
+public:
+    TWaveAnalyze();
+    ~TWaveAnalyze();
+    TWaveAnalyze(const TWaveAnalyze&) = delete;
+    TWaveAnalyze& operator=(const TWaveAnalyze&) = delete;
+
+    // Turns each window of `period` seconds into a frequency in hertz by
+    // counting crossings of the level `bias` (on the normalised sample
+    // scale). Replaces values, count and period; does not touch unit.
+    // Returns false with the series untouched when the file cannot be read
+    // (TWaveFile::Open fails) or the window would hold less than one frame.
+    bool SampleFrequency(const std::string& name, double period, double bias);
+
+    // The same with the RMS level of each window.
+    bool SampleAmplitude(const std::string& name, double period);
+
+    // Mean of the values; 0 for an empty series.
+    double Average() const;
+    // Largest value, but never less than 0.
+    double Maximum() const;
+    // unit := text.
+    void SetUnit(const std::string& text);
+
+    // Writes the series as a sample file (CR LF line ends, the title line in
+    // CP932) through a temporary file and a rename. Returns false on any
+    // failure, leaving an existing file intact; shows nothing.
+    bool SaveToFile(const std::string& name) const;
+
+    // The exact bytes SaveToFile writes.
+    std::string SampleFileText() const;
+
+    // Replaces the series from a sample file. On failure shows one error box
+    // (no owner) and returns false; the previous series then stays whole.
+    bool LoadFromFile(const std::string& name);
+
+    // The same from a byte stream (test and fuzzing seam). `streamSize` is
+    // the number of bytes the stream holds, used to refuse counts the data
+    // could not possibly hold before anything is allocated.
+    bool LoadFromStream(std::istream& stream, std::uint64_t streamSize);
+
+    // Window length in frames: floor(sampleRate * period) on the exact value
+    // of the double period, without relying on the width of long double.
+    // 44100 x 0.025 gives 1102, 8000 x 0.009 gives 71, 48000 x 0.025 1200.
+    static int64_t WindowLength(int32_t sampleRate, double period);
+
+    // The series. values holds exactly count entries (none when count is 0).
+    // Every sampling or load replaces the array: a borrowed pointer must be
+    // refreshed afterwards.
+    std::unique_ptr<double[]> values;
+    int count = 0;
+    double period = 0.0; // seconds between two values
+    std::string unit;    // "Hz", "RMS" or what a sample file declares
+};

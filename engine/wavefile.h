@@ -1,0 +1,73 @@
+#pragma once
+// TWaveFile: reads the samples of a RIFF/WAVE file (integer PCM, 8, 16 or 24
+// bits, mono or stereo) window by window as floats on a normalised scale,
+// mixing a stereo file down to one channel.
+//
+// Calling order: construct, Open, any number of ReadFrames proceeding through
+// the data, Close. Failures are reported by results only; nothing is shown.
+
+#include <cstdint>
+#include <istream>
+#include <memory>
+#include <string>
+#include <vector>
+
+// The first 18 bytes of the "fmt " chunk contents, little-endian, file order.
+struct TWaveFormat {
+    uint16_t formatTag = 0;     // stored, otherwise ignored
+    uint16_t channels = 0;      // 1 mono, 2 stereo
+    int32_t sampleRate = 0;     // frames per second
+    uint32_t byteRate = 0;      // stored, never used
+    uint16_t blockAlign = 0;    // bytes per frame, all channels
+    uint16_t bitsPerSample = 0; // 8, 16 or 24
+    uint16_t extraSize = 0;     // read if present, then set to 0
+};
+
+class TWaveFile {
+public:
+    TWaveFile();
+    ~TWaveFile();
+    TWaveFile(const TWaveFile&) = delete;
+    TWaveFile& operator=(const TWaveFile&) = delete;
+
+    // Opens the file `name` (UTF-8 path) as raw bytes, checks the RIFF/WAVE
+    // header, walks the chunks and leaves the stream at the first data byte.
+    // Returns false, with the object closed, when the file cannot be opened,
+    // is not RIFF/WAVE, or has a format it cannot read sensibly: no "fmt "
+    // chunk before "data", an "fmt " chunk shorter than 16 bytes, blockAlign
+    // 0 or not channels * bits / 8, sampleRate 0 or negative, channels 0 or
+    // more than 2, or a sample width other than 8, 16 or 24 bits.
+    // A file without a "data" chunk opens with frameCount 0.
+    bool Open(const std::string& name);
+
+    // The same on an already opened byte stream (test and fuzzing seam).
+    bool Open(std::unique_ptr<std::istream> stream);
+
+    // Reads up to n frames from the current position, never past the data
+    // chunk, and writes one mixed float per frame read to out[0 ...]. Returns
+    // the number of frames read (0 at the end of the data); entries from
+    // that count on are not written.
+    int ReadFrames(float* out, unsigned n);
+
+    // Closes the stream if one is open; a second call does nothing.
+    void Close();
+
+    bool IsOpen() const { return file != nullptr; }
+
+    TWaveFormat format;
+    // Position of the first byte of the "data" chunk contents.
+    int64_t dataOffset = 0;
+    // Size in bytes of the "data" chunk contents that the file really holds:
+    // the header's size, cut at the end of the file.
+    uint32_t dataSize = 0;
+    // dataSize / blockAlign.
+    uint32_t frameCount = 0;
+
+private:
+    bool Walk();
+
+    std::unique_ptr<std::istream> file;
+    int64_t fileSize = 0;
+    uint32_t nextFrame = 0;
+    std::vector<unsigned char> buffer;
+};

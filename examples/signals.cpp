@@ -1,0 +1,138 @@
+#include "examples/signals.h"
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <stdexcept>
+
+namespace {
+
+void Put16(std::string& s, uint32_t v) {
+    s.push_back(static_cast<char>(v & 0xFF));
+    s.push_back(static_cast<char>((v >> 8) & 0xFF));
+}
+
+void Put32(std::string& s, uint32_t v) {
+    Put16(s, v & 0xFFFF);
+    Put16(s, v >> 16);
+}
+
+void PutChunk(std::string& s, const std::string& id, const std::string& contents) {
+    s += id.substr(0, 4);
+    Put32(s, static_cast<uint32_t>(contents.size()));
+    s += contents;
+    if (contents.size() % 2 == 1) {
+        s.push_back('\0');
+    }
+}
+
+} // namespace
+
+std::string TWavBuilder::BuildRaw(const std::string& dataBytes) const {
+    uint16_t blockAlign = static_cast<uint16_t>(channels * (bitsPerSample / 8));
+    std::string fmt;
+    Put16(fmt, formatTag);
+    Put16(fmt, channels);
+    Put32(fmt, sampleRate);
+    Put32(fmt, sampleRate * blockAlign);
+    Put16(fmt, blockAlign);
+    Put16(fmt, bitsPerSample);
+    if (fmtSize >= 18) {
+        Put16(fmt, fmtSize - 18);
+    }
+    while (fmt.size() < fmtSize) {
+        fmt.push_back('\0');
+    }
+    std::string body = "WAVE";
+    PutChunk(body, "fmt ", fmt);
+    for (const auto& chunk : extraChunks) {
+        PutChunk(body, chunk.first, chunk.second);
+    }
+    PutChunk(body, "data", dataBytes);
+    std::string file = "RIFF";
+    Put32(file, static_cast<uint32_t>(body.size()));
+    return file + body;
+}
+
+std::string TWavBuilder::Build(const std::vector<int32_t>& samples) const {
+    std::string data;
+    data.reserve(samples.size() * (bitsPerSample / 8));
+    for (int32_t s : samples) {
+        uint32_t u = static_cast<uint32_t>(s);
+        switch (bitsPerSample) {
+        case 8:
+            data.push_back(static_cast<char>((s + 128) & 0xFF));
+            break;
+        case 16:
+            Put16(data, u & 0xFFFF);
+            break;
+        case 24:
+            data.push_back(static_cast<char>(u & 0xFF));
+            data.push_back(static_cast<char>((u >> 8) & 0xFF));
+            data.push_back(static_cast<char>((u >> 16) & 0xFF));
+            break;
+        default:
+            throw std::runtime_error("unsupported sample width");
+        }
+    }
+    return BuildRaw(data);
+}
+
+std::vector<int32_t> ToPcm16(const std::vector<double>& signal) {
+    std::vector<int32_t> pcm;
+    pcm.reserve(signal.size());
+    for (double v : signal) {
+        double scaled = std::nearbyint(v * 32768.0);
+        if (scaled > 32767.0) {
+            scaled = 32767.0;
+        }
+        if (scaled < -32768.0) {
+            scaled = -32768.0;
+        }
+        pcm.push_back(static_cast<int32_t>(scaled));
+    }
+    return pcm;
+}
+
+std::vector<double> FluctuatingTone(double seconds, int sampleRate, double toneHz,
+                                    double exponent, double maxFluctuationHz, uint32_t seed) {
+    const std::size_t total = static_cast<std::size_t>(seconds * sampleRate);
+    // The loudness is synthesised on a coarse grid (200 points per second)
+    // as a sum of cosines at the multiples of 1/seconds with amplitudes
+    // f^(-exponent/2) and random phases, then interpolated linearly.
+    const double envelopeRate = 200.0;
+    const std::size_t envelopePoints = static_cast<std::size_t>(seconds * envelopeRate) + 2;
+    const int components = static_cast<int>(maxFluctuationHz * seconds);
+    std::mt19937 random(seed);
+    std::uniform_real_distribution<double> phase(0.0, 2.0 * M_PI);
+    std::vector<double> envelope(envelopePoints, 0.0);
+    for (int k = 1; k <= components; ++k) {
+        double f = k / seconds;
+        double amplitude = std::pow(f, -exponent / 2.0);
+        double p = phase(random);
+        double w = 2.0 * M_PI * f / envelopeRate;
+        for (std::size_t j = 0; j < envelopePoints; ++j) {
+            envelope[j] += amplitude * std::cos(w * static_cast<double>(j) + p);
+        }
+    }
+    double lo = envelope[0];
+    double hi = envelope[0];
+    for (double v : envelope) {
+        lo = std::min(lo, v);
+        hi = std::max(hi, v);
+    }
+    // Loudness between 0.05 and 0.9 of full scale.
+    for (double& v : envelope) {
+        v = hi > lo ? 0.05 + 0.85 * (v - lo) / (hi - lo) : 0.5;
+    }
+    std::vector<double> signal(total);
+    for (std::size_t i = 0; i < total; ++i) {
+        double t = static_cast<double>(i) / sampleRate;
+        double position = t * envelopeRate;
+        std::size_t j = static_cast<std::size_t>(position);
+        double frac = position - static_cast<double>(j);
+        double level = envelope[j] * (1.0 - frac) + envelope[j + 1] * frac;
+        signal[i] = level * std::sin(2.0 * M_PI * toneHz * t);
+    }
+    return signal;
+}

@@ -1,0 +1,1 @@
+#include "graph/virtualcoordinates.h"

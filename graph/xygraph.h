@@ -1,0 +1,78 @@
+#pragma once
+// TXYGraph: one two-dimensional graph drawn into an off-screen bitmap of its
+// own: frame, dotted grid, tick labels (linear or powers of ten) with axis
+// units, data as points, polyline or histogram, free text, and PNG export.
+
+#include <string>
+
+#include "graph/canvas.h"
+#include "graph/virtualcoordinates.h"
+
+class TXYGraph {
+public:
+    TXYGraph(int width, int height);
+    TXYGraph(const TXYGraph&) = delete;
+    TXYGraph& operator=(const TXYGraph&) = delete;
+
+    // Mapping through plot and world.
+    void ToPixel(const TVirtualPoint& point, TPixelPoint& result) const;
+
+    void Clear();
+    void DrawLine(double x1, double y1, double x2, double y2, TColor color, int width, int style);
+    void DrawFrame(int width);
+    void DrawXLabel(double x, bool withUnit);
+    void DrawYLabel(double y, bool withUnit);
+    void DrawGrid(int width, int style);
+    void PutText(const std::string& text, int dx, int dy, TColor color, int height);
+    void SetAxisUnits(const std::string& xUnit, const std::string& yUnit);
+
+    void DrawPoints(const double* xs, const double* ys, int n, TColor color);
+    void DrawPolyline(const double* xs, const double* ys, int n, TColor color, int width,
+                      int style);
+    // n = 1 draws a bar of zero width: nothing.
+    void DrawHistogram(const double* xs, const double* ys, int n, TColor color);
+    void PlotPoints(const double* xs, const double* ys, int n, TColor color);
+    void PlotPolyline(const double* xs, const double* ys, int n, TColor color, int width,
+                      int style);
+    void PlotHistogram(const double* xs, const double* ys, int n, TColor color);
+
+    void AutoXStep();
+    void AutoYStep();
+    void AutoStep();
+    void AutoXRange(const double* xs, int n);
+    void AutoYRange(const double* ys, int n);
+    void AutoRange(const double* xs, const double* ys, int n);
+
+    // Writes the bitmap as an 8-bit RGB PNG through a temporary file and a
+    // rename. Returns false on failure, an existing file left intact.
+    bool SaveAsPng(const std::string& fileName) const;
+
+    // The tick label of a value: its number text, after "10^" when log.
+    static std::string LabelText(double value, bool log);
+    // General decimal form with at most 15 significant digits: fixed notation
+    // for decimal exponents -3 ... 15, otherwise mantissa, "E", exponent.
+    static std::string NumberText(double value);
+
+    TBitmap bitmap;
+    TVirtualRect world;
+    TPixelRect plot;
+    TColor backColor = 0xFFFFFF;
+    TColor frameColor = 0x000000;
+    TColor gridColor = 0xC0C0C0;
+    std::string labelFontName = "ＭＳ Ｐゴシック";
+    TColor labelFontColor = 0x000000;
+    int labelFontHeight = 12;
+    std::string textFontName = "ＭＳ Ｐゴシック";
+    std::string xUnit;
+    std::string yUnit;
+    double xStep = 0.1;
+    double yStep = 0.1;
+    bool xLog = false;
+    bool yLog = false;
+
+private:
+    void ClipToPlot();
+    void ResetClip();
+
+    TCanvas canvas;
+};
