@@ -13,8 +13,7 @@ void DefaultPresenter(const TMessage& message) {
     std::fprintf(stderr, "%s: %s\n", message.caption.c_str(), message.text.c_str());
 }
 
-void Present(TMessageKind kind, const char* caption, const std::string& text,
-             TMessageOwner owner) {
+void Present(TMessageKind kind, const char* caption, const std::string& text, TMessageOwner owner) {
     TMessage message{kind, caption, text, owner};
     if (threadPresenter) {
         threadPresenter(message);
@@ -54,4 +53,6 @@ TScopedThreadPresenter::TScopedThreadPresenter(TMessagePresenter presenter)
     threadPresenter = std::move(presenter);
 }
 
-TScopedThreadPresenter::~TScopedThreadPresenter() { threadPresenter = std::move(previous); }
+TScopedThreadPresenter::~TScopedThreadPresenter() {
+    threadPresenter = std::move(previous);
+}

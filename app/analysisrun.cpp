@@ -1,0 +1,102 @@
+#include "app/analysisrun.h"
+
+#include <algorithm>
+#include <sys/stat.h>
+
+#include "app/busycursor.h"
+#include "app/wavemath.h"
+#include "engine/fftunit.h"
+#include "engine/waveanalyze.h"
+#include "views/spectrumstate.h"
+
+const char* const kNoSamplingDataMessage =
+    "サンプリングデータがありません。\n先にサンプリングを行ってから実行してください。";
+const char* const kUnreadableWaveMessage = "WAVファイルを読み込めません。";
+
+TSamplingParameters SamplingParametersFor(int analyzeMode, int sampleTimeMs, int biasValue) {
+    if (analyzeMode == kEasyMode) {
+        return TSamplingParameters{0.025, 0.000244140625};
+    }
+    int ms = std::clamp(sampleTimeMs, kSampleTimeMinimum, kSampleTimeMaximum);
+    int bias = std::clamp(biasValue, kBiasMinimum, kBiasMaximum);
+    // The double nearest to a whole number of milliseconds; value / 32768 is
+    // exact.
+    return TSamplingParameters{ms / 1000.0, bias / 32768.0};
+}
+
+namespace {
+
+bool IsRegularFile(const std::string& name) {
+    struct stat info;
+    return ::stat(name.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+} // namespace
+
+TSamplingOutcome RunSamplingStep(TWaveAnalyze& series, const std::string& fileName,
+                                 int samplingMode, const TSamplingParameters& parameters,
+                                 TMessageOwner owner) {
+    if (fileName.empty()) {
+        ShowInfoBox("WAVファイルを選択してください。", owner);
+        return TSamplingOutcome::NoFileName;
+    }
+    if (!IsRegularFile(fileName)) {
+        ShowErrorBox("WAVファイルが見つかりません。", owner);
+        return TSamplingOutcome::FileMissing;
+    }
+    bool sampled;
+    {
+        TBusyCursor busy;
+        if (samplingMode == kFrequencySampling) {
+            sampled = series.SampleFrequency(fileName, parameters.period, parameters.bias);
+            if (sampled) {
+                series.SetUnit("Hz");
+            }
+        } else {
+            sampled = series.SampleAmplitude(fileName, parameters.period);
+            if (sampled) {
+                series.SetUnit("RMS");
+            }
+        }
+    }
+    if (!sampled) {
+        ShowErrorBox(kUnreadableWaveMessage, owner);
+        return TSamplingOutcome::Unreadable;
+    }
+    return TSamplingOutcome::Sampled;
+}
+
+TSpectrumOutcome RunSpectrumStage(const TWaveAnalyze& series, int analyzeMode, int windowFunction,
+                                  TSpectrumState& view, std::unique_ptr<TComplexFFT>& fft,
+                                  double& dataFraction, double& fftPeriod, TMessageOwner owner,
+                                  TResampler resample) {
+    const int count = series.count;
+    if (count <= 0) {
+        ShowInfoBox(kNoSamplingDataMessage, owner);
+        return TSpectrumOutcome::NoData;
+    }
+    if (analyzeMode == kEasyMode) {
+        view.SetBandFrequencies(1.0, 2.0 / count);
+    }
+    const int n = NextPowerOfTwo(count);
+    // The spectrum window borrows the old spectrum; forget it before it goes,
+    // so no way out of this function leaves the window a dangling pointer.
+    view.spectrum = nullptr;
+    fft.reset();
+    fft = std::make_unique<TComplexFFT>(n);
+
+    TBusyCursor busy;
+    if (windowFunction == kHanningWindow) {
+        fft->SetHanningWindow();
+    } else if (windowFunction == kHammingWindow) {
+        fft->SetHammingWindow();
+    }
+    dataFraction = static_cast<double>(count) / n;
+    fftPeriod = dataFraction * series.period;
+    (resample ? resample : ResampleSeries)(series, *fft, dataFraction);
+    if (windowFunction > 0) {
+        fft->ApplyWindow();
+    }
+    fft->Execute();
+    return TSpectrumOutcome::Transformed;
+}

@@ -1,0 +1,226 @@
+#include "cli/analyzefile.h"
+
+#include <charconv>
+#include <cmath>
+#include <exception>
+#include <memory>
+
+#include "app/messagebox.h"
+#include "engine/fftunit.h"
+#include "engine/textformat.h"
+#include "engine/waveanalyze.h"
+#include "graph/xygraph.h"
+#include "views/samplinggraph.h"
+#include "views/spectrumplot.h"
+#include "views/spectrumstate.h"
+
+namespace {
+
+const char* const kSaveFailedMessage = "ファイルの保存に失敗しました。";
+
+void Fail(TFileReport& report, const std::string& text) {
+    report.ok = false;
+    report.errors.push_back(text);
+}
+
+void Analyze(const TCliOptions& options, const std::string& file, TResampler resample,
+             TFileReport& report) {
+    // The spectrum window as created at start-up, and the main window's first
+    // showing, which labels the band for the default period.
+    TSpectrumState view;
+    view.UpdateBandLabels(0.025);
+    if (options.bandUpper) {
+        view.SetUpperBarPosition(*options.bandUpper);
+    }
+    if (options.bandLower) {
+        view.SetLowerBarPosition(*options.bandLower);
+    }
+
+    TWaveAnalyze series;
+    std::unique_ptr<TComplexFFT> fft;
+    double dataFraction = 0.0;
+    double fftPeriod = 0.0;
+    int analyzeMode;
+    int windowFunction;
+
+    if (IsSampleFileName(file)) {
+        // A loaded series is analysed as the detailed mode analyses it.
+        analyzeMode = kDetailedMode;
+        windowFunction = options.windowFunction;
+        if (!series.LoadFromFile(file)) {
+            report.ok = false;
+            return;
+        }
+        view.UpdateBandLabels(series.period);
+    } else {
+        analyzeMode = options.analyzeMode;
+        // The easy mode forces the Hamming window.
+        windowFunction = analyzeMode == kEasyMode ? kHammingWindow : options.windowFunction;
+        TSamplingParameters parameters =
+            SamplingParametersFor(analyzeMode, options.periodMs, options.bias);
+        if (RunSamplingStep(series, file, options.samplingMode, parameters, nullptr) !=
+            TSamplingOutcome::Sampled) {
+            report.ok = false;
+            return;
+        }
+    }
+    report.count = series.count;
+    report.period = series.period;
+
+    if (!options.smpPath.empty() && !series.SaveToFile(ExpandOutputPath(options.smpPath, file))) {
+        Fail(report, std::string(kSaveFailedMessage) + " (" +
+                         ExpandOutputPath(options.smpPath, file) + ")");
+    }
+    if (!options.seriesPngPath.empty()) {
+        std::string path = ExpandOutputPath(options.seriesPngPath, file);
+        TSamplingDrawing drawing =
+            DrawSamplingGraph(series.values.get(), series.count, series.period, series.unit,
+                              options.seriesWidth, options.seriesHeight, path);
+        if (!drawing.saved) {
+            Fail(report, std::string(kSaveFailedMessage) + " (" + path + ")");
+        }
+    }
+
+    if (RunSpectrumStage(series, analyzeMode, windowFunction, view, fft, dataFraction, fftPeriod,
+                         nullptr, resample) != TSpectrumOutcome::Transformed) {
+        report.ok = false;
+        return;
+    }
+    view.TakeSpectrum(fft.get(), fft->count, dataFraction, fftPeriod, series.period);
+    report.fftSize = view.fftSize;
+    report.binCount = view.binCount;
+
+    std::string pngPath =
+        options.spectrumPngPath.empty() ? "" : ExpandOutputPath(options.spectrumPngPath, file);
+    if (view.CanDraw()) {
+        TSpectrumDrawing drawing = DrawSpectrum(view, options.spectrum, pngPath, nullptr);
+        if (!drawing.graph) {
+            report.ok = false;
+            return;
+        }
+        report.groups = static_cast<int>(drawing.gx.size());
+        report.hasLine = drawing.hasLine;
+        report.slope = drawing.slope;
+        report.intercept = drawing.intercept;
+        // 0 - slope rather than -slope: a level line reads 0, not -0.
+        report.lambda = 0.0 - drawing.slope;
+        report.lambdaText = drawing.lambdaText;
+        if (!drawing.saved) {
+            Fail(report, std::string(kSaveFailedMessage) + " (" + pngPath + ")");
+        }
+    } else if (!pngPath.empty()) {
+        Fail(report, "too few values to draw a spectrum (" + pngPath + " not written)");
+    }
+
+    if (!options.csvPath.empty()) {
+        std::string path = ExpandOutputPath(options.csvPath, file);
+        if (!fft->SaveCsv(path, fftPeriod, dataFraction)) {
+            Fail(report, std::string(kSaveFailedMessage) + " (" + path + ")");
+        }
+    }
+}
+
+std::string JsonString(const std::string& text) {
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            if (c < 0x20) {
+                static const char* hex = "0123456789abcdef";
+                out += "\\u00";
+                out += hex[c >> 4];
+                out += hex[c & 15];
+            } else {
+                out += static_cast<char>(c);
+            }
+        }
+    }
+    return out + "\"";
+}
+
+// Shortest text that reads back as the same double; null when not finite.
+std::string JsonNumber(double value) {
+    if (!std::isfinite(value)) {
+        return "null";
+    }
+    char buffer[64];
+    auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return std::string(buffer, result.ptr);
+}
+
+} // namespace
+
+TFileReport AnalyzeFile(const TCliOptions& options, const std::string& file, TResampler resample) {
+    TFileReport report;
+    report.file = file;
+    report.ok = true;
+    // Boxes shown during this file's analysis belong to this file.
+    TScopedThreadPresenter presenter([&](const TMessage& message) {
+        std::string text = message.text;
+        for (char& c : text) {
+            if (c == '\n') {
+                c = ' ';
+            }
+        }
+        if (text == kUnreadableWaveMessage) {
+            text += " (not a WAV file the reader accepts: RIFF/WAVE with 8-, 16- or 24-bit "
+                    "integer PCM, mono or stereo)";
+        }
+        report.errors.push_back(text);
+    });
+    try {
+        Analyze(options, file, resample, report);
+    } catch (const std::exception& e) {
+        Fail(report, e.what());
+    }
+    if (!report.errors.empty()) {
+        report.ok = false;
+    }
+    return report;
+}
+
+std::string ReportLine(const TFileReport& report) {
+    return report.file + ": count=" + FormatInt(report.count) +
+           " period=" + FormatFixed(report.period, 6) + " N=" + FormatInt(report.fftSize) +
+           " binCount=" + FormatInt(report.binCount) + " groups=" + FormatInt(report.groups) + " " +
+           (report.hasLine ? report.lambdaText : std::string("λ = none"));
+}
+
+std::string ReportJson(const TFileReport& report) {
+    std::string json =
+        "{\"file\":" + JsonString(report.file) + ",\"ok\":" + (report.ok ? "true" : "false") +
+        ",\"count\":" + FormatInt(report.count) + ",\"period\":" + JsonNumber(report.period) +
+        ",\"N\":" + FormatInt(report.fftSize) + ",\"binCount\":" + FormatInt(report.binCount) +
+        ",\"groups\":" + FormatInt(report.groups);
+    if (report.hasLine) {
+        json += ",\"lambdaText\":" + JsonString(report.lambdaText) +
+                ",\"lambda\":" + JsonNumber(report.lambda) +
+                ",\"slope\":" + JsonNumber(report.slope) +
+                ",\"intercept\":" + JsonNumber(report.intercept);
+    } else {
+        json += ",\"lambdaText\":null,\"lambda\":null,\"slope\":null,\"intercept\":null";
+    }
+    if (!report.errors.empty()) {
+        json += ",\"errors\":[";
+        for (std::size_t i = 0; i < report.errors.size(); ++i) {
+            json += (i ? "," : "") + JsonString(report.errors[i]);
+        }
+        json += "]";
+    }
+    return json + "}";
+}

@@ -1,0 +1,110 @@
+// zittermark-cli: the analysis of the desktop application without a display.
+
+#include <atomic>
+#include <clocale>
+#include <condition_variable>
+#include <cstdio>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+#include "cli/analyzefile.h"
+#include "cli/options.h"
+
+namespace {
+
+void PrintReport(const TCliOptions& options, const TFileReport& report) {
+    if (report.ok || report.count > 0 || report.fftSize > 0) {
+        std::string line = options.json ? ReportJson(report) : ReportLine(report);
+        std::fprintf(stdout, "%s\n", line.c_str());
+    } else if (options.json) {
+        std::fprintf(stdout, "%s\n", ReportJson(report).c_str());
+    }
+    for (const std::string& error : report.errors) {
+        std::fprintf(stderr, "zittermark-cli: %s: %s\n", report.file.c_str(), error.c_str());
+    }
+    if (!report.ok && report.errors.empty()) {
+        std::fprintf(stderr, "zittermark-cli: %s: analysis failed\n", report.file.c_str());
+    }
+    std::fflush(stdout);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // Numbers are formatted without the C library's locale, but keep the
+    // process in the C locale for anything else that might consult it.
+    std::setlocale(LC_ALL, "C");
+
+    std::vector<std::string> args(argv + 1, argv + argc);
+    std::string error;
+    std::optional<TCliOptions> parsed = ParseCliOptions(args, error);
+    if (!parsed) {
+        std::fprintf(stderr, "zittermark-cli: %s\nTry 'zittermark-cli --help'.\n", error.c_str());
+        return 2;
+    }
+    const TCliOptions& options = *parsed;
+    if (options.help) {
+        std::fputs(kCliUsage, stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::printf("zittermark-cli %s\n", ZM_VERSION);
+        return 0;
+    }
+
+    const std::size_t total = options.files.size();
+    unsigned jobs = options.jobs > 0 ? static_cast<unsigned>(options.jobs)
+                                     : std::max(1u, std::thread::hardware_concurrency());
+    jobs = static_cast<unsigned>(std::min<std::size_t>(jobs, total));
+    const bool progress = ::isatty(STDERR_FILENO) == 1;
+
+    // Workers take files in input order; the reports are printed in input
+    // order as soon as every earlier one is done.
+    std::vector<TFileReport> reports(total);
+    std::vector<bool> done(total, false);
+    std::atomic<std::size_t> nextFile{0};
+    std::mutex mutex;
+    std::condition_variable finished;
+    std::size_t completed = 0;
+
+    auto worker = [&] {
+        for (;;) {
+            std::size_t index = nextFile.fetch_add(1);
+            if (index >= total) {
+                return;
+            }
+            TFileReport report = AnalyzeFile(options, options.files[index]);
+            std::lock_guard<std::mutex> lock(mutex);
+            reports[index] = std::move(report);
+            done[index] = true;
+            ++completed;
+            finished.notify_all();
+        }
+    };
+    std::vector<std::thread> threads;
+    for (unsigned i = 0; i < jobs; ++i) {
+        threads.emplace_back(worker);
+    }
+
+    bool allOk = true;
+    for (std::size_t printed = 0; printed < total; ++printed) {
+        std::unique_lock<std::mutex> lock(mutex);
+        finished.wait(lock, [&] { return done[printed]; });
+        if (progress) {
+            std::fprintf(stderr, "\r\033[K");
+        }
+        PrintReport(options, reports[printed]);
+        allOk = allOk && reports[printed].ok;
+        if (progress && printed + 1 < total) {
+            std::fprintf(stderr, "[%zu/%zu done] %s ...", completed, total,
+                         options.files[printed + 1].c_str());
+        }
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    return allOk ? 0 : 1;
+}

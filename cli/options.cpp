@@ -1,0 +1,281 @@
+#include "cli/options.h"
+
+#include <algorithm>
+#include <set>
+
+#include "engine/textformat.h"
+
+const char* const kCliUsage =
+    R"(Usage: zittermark-cli [options] FILE...
+
+Analyses the fluctuation spectrum of each FILE, a PCM WAV file or a sample
+file (.smp), and prints one line per file: count, period, FFT size N,
+binCount, the number of band groups and lambda, the negated slope of the
+regression line (0 white, 1 "1/f", 2 Brownian).
+
+WAV files are sampled in the easy mode (25 ms windows, level 8/32768, Hamming
+window, band reset to the whole spectrum) unless --mode fixed is given. Sample
+files are analysed as they are, with the chosen window and band.
+
+Sampling:
+  --mode easy|fixed           analysis mode for WAV files (default easy)
+  --sampling frequency|amplitude
+                              level-crossing frequency or RMS level (default frequency)
+  --period-ms N               window length, 5-1000 ms (fixed mode; default 25)
+  --bias N                    crossing level, -32768-32767 in 1/32768 (fixed mode; default 0)
+Spectrum:
+  --window rect|hanning|hamming
+                              window function (fixed mode and .smp; default hamming)
+  --band-upper P --band-lower P
+                              regression band as track-bar positions -50-0, tenths of a
+                              decade below the top of the spectrum (default 0 and -40)
+  --freq-range LO HI          frequency axis 10^LO-10^HI Hz, -4-4 (default -3 2)
+  --power-range LO HI         power axis 10^LO-10^HI, -10-10 (default -9 0)
+  --size H V                  plotting area in pixels, 100-3000 (default 350 630)
+  --draw points|polyline|histogram
+                              drawing method (default histogram)
+Output:
+  --smp PATH                  save the sample series
+  --csv PATH                  save the spectrum file
+  --spectrum-png PATH         save the spectrum graph
+  --series-png PATH           save the sampling graph
+  --series-size W H           size of the sampling graph (default 804 324)
+  --json                      one JSON object per file instead of a line
+  --jobs N                    files analysed in parallel (default: number of cores)
+  --help, --version
+With several FILEs, output paths must contain {name}, replaced by each input's
+base name without its extension.
+Exit status: 0 if every file was analysed, 1 if any failed, 2 for a usage error.
+)";
+
+namespace {
+
+struct TArgs {
+    const std::vector<std::string>& args;
+    std::size_t pos = 0;
+    std::string& error;
+
+    bool Next(const std::string& option, std::string& value) {
+        if (pos >= args.size()) {
+            error = option + " needs a value";
+            return false;
+        }
+        value = args[pos++];
+        return true;
+    }
+
+    bool Int(const std::string& option, int minimum, int maximum, int& out) {
+        std::string text;
+        if (!Next(option, text)) {
+            return false;
+        }
+        std::optional<long long> value = ParseInteger(text);
+        if (!value) {
+            error = option + ": '" + text + "' is not a whole number";
+            return false;
+        }
+        if (*value < minimum || *value > maximum) {
+            error = option + ": " + text + " is outside " + FormatInt(minimum) + " ... " +
+                    FormatInt(maximum);
+            return false;
+        }
+        out = static_cast<int>(*value);
+        return true;
+    }
+
+    bool Choice(const std::string& option, const std::vector<std::string>& names, int& out) {
+        std::string text;
+        if (!Next(option, text)) {
+            return false;
+        }
+        auto found = std::find(names.begin(), names.end(), text);
+        if (found == names.end()) {
+            error = option + ": '" + text + "' is not one of";
+            for (const std::string& name : names) {
+                error += " " + name;
+            }
+            return false;
+        }
+        out = static_cast<int>(found - names.begin());
+        return true;
+    }
+};
+
+std::string BaseName(const std::string& file) {
+    std::size_t slash = file.rfind('/');
+    std::string name = slash == std::string::npos ? file : file.substr(slash + 1);
+    std::size_t dot = name.rfind('.');
+    if (dot != std::string::npos && dot > 0) {
+        name.erase(dot);
+    }
+    return name;
+}
+
+} // namespace
+
+bool IsSampleFileName(const std::string& file) {
+    if (file.size() < 4) {
+        return false;
+    }
+    std::string ext = file.substr(file.size() - 4);
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return ext == ".smp";
+}
+
+std::string ExpandOutputPath(const std::string& pattern, const std::string& inputFile) {
+    std::string result = pattern;
+    const std::string placeholder = "{name}";
+    const std::string name = BaseName(inputFile);
+    for (std::size_t at = result.find(placeholder); at != std::string::npos;
+         at = result.find(placeholder, at + name.size())) {
+        result.replace(at, placeholder.size(), name);
+    }
+    return result;
+}
+
+std::optional<TCliOptions> ParseCliOptions(const std::vector<std::string>& args,
+                                           std::string& error) {
+    TCliOptions options;
+    TArgs in{args, 0, error};
+    bool periodGiven = false;
+    bool biasGiven = false;
+    bool windowGiven = false;
+    bool onlyFiles = false;
+    while (in.pos < args.size()) {
+        const std::string arg = args[in.pos++];
+        if (onlyFiles || arg.empty() || arg[0] != '-' || arg == "-") {
+            options.files.push_back(arg);
+            continue;
+        }
+        bool ok = true;
+        if (arg == "--") {
+            onlyFiles = true;
+        } else if (arg == "--help" || arg == "-h") {
+            options.help = true;
+        } else if (arg == "--version") {
+            options.version = true;
+        } else if (arg == "--mode") {
+            int mode = 0;
+            ok = in.Choice(arg, {"easy", "fixed"}, mode);
+            options.analyzeMode = mode == 0 ? 0 : 2;
+        } else if (arg == "--sampling") {
+            ok = in.Choice(arg, {"frequency", "amplitude"}, options.samplingMode);
+        } else if (arg == "--period-ms") {
+            ok = in.Int(arg, 5, 1000, options.periodMs);
+            periodGiven = true;
+        } else if (arg == "--bias") {
+            ok = in.Int(arg, -32768, 32767, options.bias);
+            biasGiven = true;
+        } else if (arg == "--window") {
+            ok = in.Choice(arg, {"rect", "hanning", "hamming"}, options.windowFunction);
+            windowGiven = true;
+        } else if (arg == "--band-upper") {
+            int p = 0;
+            ok = in.Int(arg, -50, 0, p);
+            options.bandUpper = p;
+        } else if (arg == "--band-lower") {
+            int p = 0;
+            ok = in.Int(arg, -50, 0, p);
+            options.bandLower = p;
+        } else if (arg == "--freq-range") {
+            ok = in.Int(arg, -4, 4, options.spectrum.FlowerBox) &&
+                 in.Int(arg, -4, 4, options.spectrum.FupperBox);
+            if (ok && options.spectrum.FlowerBox >= options.spectrum.FupperBox) {
+                error = "--freq-range: LO must be below HI";
+                ok = false;
+            }
+        } else if (arg == "--power-range") {
+            ok = in.Int(arg, -10, 10, options.spectrum.PlowerBox) &&
+                 in.Int(arg, -10, 10, options.spectrum.PupperBox);
+            if (ok && options.spectrum.PlowerBox >= options.spectrum.PupperBox) {
+                error = "--power-range: LO must be below HI";
+                ok = false;
+            }
+        } else if (arg == "--size") {
+            ok = in.Int(arg, 100, 3000, options.spectrum.HorzSizeBox) &&
+                 in.Int(arg, 100, 3000, options.spectrum.VertSizeBox);
+        } else if (arg == "--draw") {
+            ok =
+                in.Choice(arg, {"points", "polyline", "histogram"}, options.spectrum.DrawMethodBox);
+        } else if (arg == "--series-size") {
+            ok = in.Int(arg, 100, 4000, options.seriesWidth) &&
+                 in.Int(arg, 100, 4000, options.seriesHeight);
+        } else if (arg == "--smp") {
+            ok = in.Next(arg, options.smpPath);
+        } else if (arg == "--csv") {
+            ok = in.Next(arg, options.csvPath);
+        } else if (arg == "--spectrum-png") {
+            ok = in.Next(arg, options.spectrumPngPath);
+        } else if (arg == "--series-png") {
+            ok = in.Next(arg, options.seriesPngPath);
+        } else if (arg == "--json") {
+            options.json = true;
+        } else if (arg == "--jobs") {
+            ok = in.Int(arg, 1, 256, options.jobs);
+        } else {
+            error = "unknown option " + arg;
+            ok = false;
+        }
+        if (!ok) {
+            return std::nullopt;
+        }
+    }
+    if (options.help || options.version) {
+        return options;
+    }
+    if (options.files.empty()) {
+        error = "no input file";
+        return std::nullopt;
+    }
+
+    bool anyWave = std::any_of(options.files.begin(), options.files.end(),
+                               [](const std::string& f) { return !IsSampleFileName(f); });
+    if (options.analyzeMode == 0 && anyWave) {
+        // The easy mode fixes these; accepting them would silently ignore them.
+        if (periodGiven || biasGiven) {
+            error = "--period-ms and --bias need --mode fixed";
+            return std::nullopt;
+        }
+        if (windowGiven) {
+            error = "--window needs --mode fixed for WAV files (the easy mode uses hamming)";
+            return std::nullopt;
+        }
+        if (options.bandUpper || options.bandLower) {
+            error = "--band-upper and --band-lower need --mode fixed for WAV files (the easy "
+                    "mode resets the band to the whole spectrum)";
+            return std::nullopt;
+        }
+    }
+    if (options.samplingMode == 1 && biasGiven) {
+        error = "--bias applies to --sampling frequency only";
+        return std::nullopt;
+    }
+    int upper = options.bandUpper.value_or(0);
+    int lower = options.bandLower.value_or(-40);
+    if (lower >= upper) {
+        error = "--band-lower must be below --band-upper";
+        return std::nullopt;
+    }
+
+    if (options.files.size() > 1) {
+        for (const std::string* path : {&options.smpPath, &options.csvPath,
+                                        &options.spectrumPngPath, &options.seriesPngPath}) {
+            if (path->empty()) {
+                continue;
+            }
+            if (path->find("{name}") == std::string::npos) {
+                error = "with several files, output path '" + *path + "' needs {name}";
+                return std::nullopt;
+            }
+            std::set<std::string> seen;
+            for (const std::string& file : options.files) {
+                if (!seen.insert(ExpandOutputPath(*path, file)).second) {
+                    error = "two inputs would write " + ExpandOutputPath(*path, file);
+                    return std::nullopt;
+                }
+            }
+        }
+    }
+    return options;
+}

@@ -1,0 +1,47 @@
+#include "views/samplinggraph.h"
+
+#include <vector>
+
+#include "engine/textformat.h"
+#include "graph/xygraph.h"
+
+TSamplingDrawing::TSamplingDrawing() = default;
+TSamplingDrawing::~TSamplingDrawing() = default;
+TSamplingDrawing::TSamplingDrawing(TSamplingDrawing&&) noexcept = default;
+TSamplingDrawing& TSamplingDrawing::operator=(TSamplingDrawing&&) noexcept = default;
+
+TSamplingStatistics SamplingStatisticsTexts(int count, double period, double average,
+                                            double maximum, const std::string& unit) {
+    TSamplingStatistics texts;
+    texts.numSample = "総サンプル数：" + FormatInt(count);
+    texts.duration = "長さ：" + FormatFixed(count * period, 3) + "sec";
+    texts.average = "平均値：" + FormatFixed(average, 3) + unit;
+    texts.maximum = "最大値：" + FormatFixed(maximum, 3) + unit;
+    return texts;
+}
+
+TSamplingDrawing DrawSamplingGraph(const double* values, int count, double period,
+                                   const std::string& unit, int w, int h,
+                                   const std::string& fileName) {
+    constexpr TColor kBlue = 0xFF0000;
+    std::vector<double> times(count > 0 ? count : 0);
+    for (int i = 0; i < count; ++i) {
+        times[i] = i * period;
+    }
+    TSamplingDrawing drawing;
+    auto graph = std::make_unique<TXYGraph>(w, h);
+    graph->plot = TPixelRect{55, 20, w - 35, h - 30};
+    graph->SetAxisUnits("sec", unit);
+    if (count > 0) {
+        graph->AutoRange(times.data(), values, count);
+        graph->AutoStep();
+    }
+    graph->xLog = false;
+    graph->yLog = false;
+    graph->PlotPolyline(times.data(), values, count, kBlue, 1, 0);
+    if (!fileName.empty()) {
+        drawing.saved = graph->SaveAsPng(fileName);
+    }
+    drawing.graph = std::move(graph);
+    return drawing;
+}

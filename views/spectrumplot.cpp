@@ -1,0 +1,167 @@
+#include "views/spectrumplot.h"
+
+#include <cmath>
+
+#include "engine/fftunit.h"
+#include "engine/leastsquare.h"
+#include "engine/textformat.h"
+#include "graph/xygraph.h"
+#include "views/spectrumstate.h"
+
+TSpectrumDrawing::TSpectrumDrawing() = default;
+TSpectrumDrawing::~TSpectrumDrawing() = default;
+TSpectrumDrawing::TSpectrumDrawing(TSpectrumDrawing&&) noexcept = default;
+TSpectrumDrawing& TSpectrumDrawing::operator=(TSpectrumDrawing&&) noexcept = default;
+
+namespace {
+
+constexpr double kGroupWidth = 0.1;
+constexpr TColor kSeriesColor = 0xFF0000;
+constexpr TColor kHistogramColor = 0xE16941;
+constexpr TColor kLineColor = 0x0000FF;
+constexpr int kMarginLeft = 48;
+constexpr int kMarginTop = 20;
+constexpr int kMarginRight = 36;
+constexpr int kMarginBottom = 30;
+
+} // namespace
+
+bool CheckSettings(int flowerBar, int fupperBar, const TSpectrumSettings& settings,
+                   TMessageOwner owner) {
+    if (!(flowerBar < fupperBar)) {
+        ShowErrorBox("回帰直線の上限周波数は下限周波数より大きくなければなりません。", owner);
+        return false;
+    }
+    if (!(settings.FlowerBox < settings.FupperBox)) {
+        ShowErrorBox("周波数の設定範囲が正しくありません。", owner);
+        return false;
+    }
+    if (!(settings.PlowerBox < settings.PupperBox)) {
+        ShowErrorBox("パワーの設定範囲が正しくありません。", owner);
+        return false;
+    }
+    return true;
+}
+
+TSpectrumDrawing DrawSpectrum(const TSpectrumState& state, const TSpectrumSettings& settings,
+                              const std::string& fileName, TMessageOwner owner) {
+    TSpectrumDrawing drawing;
+    const TComplexFFT* spectrum = state.spectrum;
+    const int binCount = state.binCount;
+    if (spectrum == nullptr || state.fftSize <= 0 || binCount < 1) {
+        return drawing;
+    }
+
+    // Spectral points, normalised to the peak. A peak that is zero or not
+    // finite (a silent recording) leaves nothing to normalise by: every
+    // point then stands below any axis and no line is fitted.
+    int peakIndex = 0;
+    const double peak = spectrum->PeakBin(&peakIndex);
+    const bool usablePeak = std::isfinite(peak) && peak > 0;
+    std::vector<double> xs(binCount);
+    std::vector<double> ys(binCount);
+    for (int i = 0; i < binCount; ++i) {
+        const int b = i + 1;
+        const double f = (1.0 / state.fftPeriod) / state.fftSize * b;
+        xs[i] = f > 0 ? std::log10(f) : kLogOfNothing;
+        if (usablePeak) {
+            const double p = spectrum->Power(b) / peak;
+            ys[i] = p > 0 ? std::log10(p) : kLogOfNothing;
+        } else {
+            ys[i] = kLogOfNothing;
+        }
+    }
+
+    if (!CheckSettings(state.LowerBarPosition(), state.UpperBarPosition(), settings, owner)) {
+        return drawing;
+    }
+
+    // Band groups of a tenth of a decade, from the log frequency of bin lo + 1
+    // on, the edges advancing by repeated addition of 0.1.
+    const int hi = static_cast<int>(std::trunc(binCount * state.upperRatio));
+    const int lo = static_cast<int>(std::trunc(binCount * state.lowerRatio));
+    std::vector<double>& gx = drawing.gx;
+    std::vector<double>& gy = drawing.gy;
+    if (usablePeak && lo >= 0 && lo < hi && hi <= binCount && std::isfinite(xs[lo])) {
+        double edge = xs[lo];
+        double next = edge + kGroupWidth;
+        double sum = 0;
+        int j = 0;
+        int i = lo;
+        while (i < hi) {
+            if (!std::isfinite(xs[i]) || next <= edge) {
+                // A point no edge can reach, or edges that no longer advance:
+                // stop rather than step the edge forever.
+                break;
+            }
+            if (xs[i] < edge) {
+                // Frequencies rise with the bin, so this cannot happen unless
+                // log10 is not monotonic; skip the point rather than hang.
+                ++i;
+                continue;
+            }
+            if (edge <= xs[i] && xs[i] < next) {
+                sum += ys[i];
+                j += 1;
+                i += 1;
+            } else {
+                if (j > 0) {
+                    gx.push_back(edge);
+                    gy.push_back(sum / j);
+                    sum = 0;
+                    j = 0;
+                }
+                edge = next;
+                next = edge + kGroupWidth;
+            }
+        }
+        if (j > 0) {
+            gx.push_back(edge);
+            gy.push_back(sum / j);
+        }
+    }
+    const int k = static_cast<int>(gx.size());
+    if (k > 0) {
+        LeastSquareFit(&drawing.slope, &drawing.intercept, gx.data(), gy.data(), 0, k - 1);
+        drawing.hasLine = true;
+    }
+
+    const int horz = settings.HorzSizeBox;
+    const int vert = settings.VertSizeBox;
+    auto graph = std::make_unique<TXYGraph>(kMarginLeft + horz + kMarginRight,
+                                            kMarginTop + vert + kMarginBottom);
+    graph->plot = TPixelRect{kMarginLeft, kMarginTop, kMarginLeft + horz, kMarginTop + vert};
+    graph->world = TVirtualRect{
+        static_cast<double>(settings.FlowerBox), static_cast<double>(settings.PlowerBox),
+        static_cast<double>(settings.FupperBox), static_cast<double>(settings.PupperBox)};
+    graph->xStep = 1.0;
+    graph->yStep = 1.0;
+    graph->SetAxisUnits("Hz", "");
+    graph->xLog = true;
+    graph->yLog = true;
+
+    switch (settings.DrawMethodBox) {
+    case kDrawPoints:
+        graph->PlotPoints(xs.data(), ys.data(), binCount, kSeriesColor);
+        break;
+    case kDrawPolyline:
+        graph->PlotPolyline(xs.data(), ys.data(), binCount, kSeriesColor, 1, 0);
+        break;
+    default:
+        graph->PlotHistogram(gx.data(), gy.data(), k, kHistogramColor);
+        break;
+    }
+
+    if (drawing.hasLine) {
+        graph->DrawLine(gx[0], drawing.slope * gx[0] + drawing.intercept, gx[k - 1],
+                        drawing.slope * gx[k - 1] + drawing.intercept, kLineColor, 1, 0);
+        drawing.lambdaText = FormatLambda(-drawing.slope);
+        graph->PutText(drawing.lambdaText, horz - 84, 16, 0x000000, 16);
+    }
+
+    if (!fileName.empty()) {
+        drawing.saved = graph->SaveAsPng(fileName);
+    }
+    drawing.graph = std::move(graph);
+    return drawing;
+}

@@ -1,0 +1,62 @@
+#pragma once
+// The spectrum plot: the power spectrum normalised to its peak on log-log
+// axes, the regression band averaged in tenths of a decade, the
+// least-squares line through those groups and its negated slope, lambda.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/messagebox.h"
+#include "graph/canvas.h"
+
+class TSpectrumState;
+class TXYGraph;
+
+// What a drawing reads of the spectrum window's controls.
+struct TSpectrumSettings {
+    int FupperBox = 2;     // x axis up to 10^FupperBox Hz, -4 ... 4
+    int FlowerBox = -3;    // x axis from 10^FlowerBox Hz
+    int PupperBox = 0;     // y axis up to 10^PupperBox, -10 ... 10
+    int PlowerBox = -9;    // y axis from 10^PlowerBox
+    int HorzSizeBox = 350; // plotting area, 100 ... 3000 pixels
+    int VertSizeBox = 630;
+    int DrawMethodBox = 2; // 0 points, 1 polyline, otherwise histogram
+};
+
+enum TDrawMethod { kDrawPoints = 0, kDrawPolyline = 1, kDrawHistogram = 2 };
+
+// Stands in for the logarithm of a value that is not positive.
+constexpr double kLogOfNothing = -3.4e38;
+
+// The result of one drawing.
+struct TSpectrumDrawing {
+    // The graph, or null when nothing was drawn (binCount < 1 or settings
+    // refused); the window then keeps its previous image.
+    std::unique_ptr<TXYGraph> graph;
+    std::vector<double> gx; // band groups: lower edge (log10 Hz)
+    std::vector<double> gy; // mean log10 relative power
+    double slope = 0.0;
+    double intercept = 0.0;
+    // A line and slope text were drawn: at least one group and a usable peak.
+    bool hasLine = false;
+    std::string lambdaText; // "λ = %.3f" when hasLine
+    // False when a file name was given and the PNG could not be written.
+    bool saved = true;
+
+    TSpectrumDrawing();
+    ~TSpectrumDrawing();
+    TSpectrumDrawing(TSpectrumDrawing&&) noexcept;
+    TSpectrumDrawing& operator=(TSpectrumDrawing&&) noexcept;
+};
+
+// The three checks in order: the band bars, the frequency range, the power
+// range. The first that fails shows its error box with `owner` and gives
+// false.
+bool CheckSettings(int flowerBar, int fupperBar, const TSpectrumSettings& settings,
+                   TMessageOwner owner);
+
+// Draws the spectrum held by `state` with `settings` and, when fileName is not
+// empty, saves the graph as PNG. Messages of CheckSettings go to `owner`.
+TSpectrumDrawing DrawSpectrum(const TSpectrumState& state, const TSpectrumSettings& settings,
+                              const std::string& fileName, TMessageOwner owner);
