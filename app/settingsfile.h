@@ -1,0 +1,105 @@
+#pragma once
+// The settings file: a small INI text of sections and key=value lines, read
+// and written the way the usual private-profile functions treat it, and the
+// four remembered folders of the section "Directories".
+//
+// Reading is forgiving: section and key names compare without regard to
+// ASCII case, blanks around names and values are dropped, a value wrapped in
+// one pair of double quotes loses them, lines starting with ";" or "#" are
+// comments, CR LF and LF line ends and a leading UTF-8 byte-order mark are
+// accepted, and the first of repeated keys wins. Writing keeps every other
+// line of the file as it was.
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// A settings file larger than this is not read (it cannot be ours).
+constexpr std::size_t kSettingsFileSizeLimit = 1 << 20;
+
+class TIniFile {
+public:
+    TIniFile() = default;
+    // Parses `text`; any text parses (lines that are neither a section, a
+    // key, a comment nor blank are kept and otherwise ignored).
+    explicit TIniFile(std::string_view text);
+
+    // The value of `key` in `section`, or nullopt when the section or the key
+    // is missing. A key present with an empty value gives "".
+    std::optional<std::string> Read(std::string_view section, std::string_view key) const;
+    // The same with `fallback` for a missing section or key.
+    std::string Read(std::string_view section, std::string_view key,
+                     const std::string& fallback) const;
+
+    // Sets `key` in `section`: an existing key is rewritten in place, a new
+    // key goes after the section's last key, a new section at the end of the
+    // file. A value with a line break cannot be stored in a line: the key is
+    // then removed, so it reads as its default. A value that would lose
+    // blanks or quotes when read back is written inside double quotes.
+    void Write(std::string_view section, std::string_view key, std::string_view value);
+
+    // Removes `key` from `section` if present.
+    void Remove(std::string_view section, std::string_view key);
+
+    // The file's text, every line ended by CR LF.
+    std::string Text() const;
+
+private:
+    struct TLine {
+        std::string text;    // the line as read or written, without its end
+        std::string section; // section of a header line, empty otherwise
+        std::string key;     // key of a key line, empty otherwise
+        std::string value;   // value of a key line, blanks and quotes removed
+        bool isSection = false;
+        bool isKey = false;
+    };
+
+    // Index of the header of `section`, or npos.
+    std::size_t FindSection(std::string_view section) const;
+    // Index of `key` after the header at `header`, or npos.
+    std::size_t FindKey(std::size_t header, std::string_view key) const;
+
+    std::vector<TLine> lines;
+};
+
+// The four remembered folders, in the order the file keeps them.
+struct TDirectories {
+    std::string waveDir;
+    std::string imageDir;
+    std::string csvDir;
+    std::string sampleDir;
+
+    bool operator==(const TDirectories&) const = default;
+};
+
+// Section and keys of the folders.
+extern const char* const kDirectoriesSection; // "Directories"
+extern const char* const kWaveDirKey;         // "WaveDir"
+extern const char* const kImageDirKey;        // "ImageDir"
+extern const char* const kCsvDirKey;          // "CsvDir"
+extern const char* const kSampleDirKey;       // "SampleDir"
+
+// Reads "WaveDir", "ImageDir", "CsvDir" and "SampleDir" of "Directories";
+// each missing key gives `defaultDir`, an empty value stays empty.
+TDirectories ReadDirectories(const TIniFile& file, const std::string& defaultDir);
+
+// Writes the four keys in that order.
+void WriteDirectories(TIniFile& file, const TDirectories& directories);
+
+enum class TIniLoadResult {
+    Loaded,   // the file was read
+    Missing,  // there is no such file: reads as empty
+    TooLarge, // larger than kSettingsFileSizeLimit: read as empty
+    Failed,   // exists but cannot be read: read as empty
+};
+
+// Reads the settings file `path` into `file` (an empty TIniFile unless
+// Loaded). `error` receives a description for TooLarge and Failed.
+TIniLoadResult LoadIniFile(const std::string& path, TIniFile& file, std::string* error = nullptr);
+
+// Writes `file` to `path` through WriteFileAtomically. Returns false on any
+// failure, with a description in `error`; an existing file then stays as it
+// was.
+bool SaveIniFile(const std::string& path, const TIniFile& file, std::string* error = nullptr);
