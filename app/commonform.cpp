@@ -1,0 +1,69 @@
+#include "app/commonform.h"
+
+#include <QFileDialog>
+
+#include "app/controls.h"
+
+TCommonForm* CommonForm = nullptr;
+
+const char* const kWaveFilter = "WAVファイル (*.wav)";
+const char* const kSampleFilter = "サンプルファイル (*.smp)";
+const char* const kCsvFilter = "CSVファイル (*.csv)";
+const char* const kPngFilter = "PNGファイル (*.png)";
+const char* const kSaveFailedMessage = "ファイルの保存に失敗しました。";
+
+namespace {
+
+TFileChooser& Chooser() {
+    static TFileChooser chooser;
+    return chooser;
+}
+
+} // namespace
+
+TFileChooser SetFileChooser(TFileChooser chooser) {
+    TFileChooser previous = std::move(Chooser());
+    Chooser() = std::move(chooser);
+    return previous;
+}
+
+std::optional<std::string> ChooseWithQtDialog(const TFileDialogRequest& request) {
+    QFileDialog dialog(request.owner);
+    dialog.setObjectName(request.kind == TFileDialogKind::Open ? "OpenDialog" : "SaveDialog");
+    dialog.setNameFilter(Text(request.filter));
+    dialog.setDefaultSuffix(Text(request.defaultSuffix));
+    if (!request.initialDir.empty()) {
+        dialog.setDirectory(Text(request.initialDir));
+    }
+    dialog.selectFile(Text(request.fileName));
+    if (request.kind == TFileDialogKind::Open) {
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+    } else {
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+    }
+    dialog.setSizeGripEnabled(true);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    return Utf8(dialog.selectedFiles().front());
+}
+
+TFileDialog::TFileDialog(TFileDialogKind kind) : kind(kind) {}
+
+bool TFileDialog::Execute(QWidget* owner) {
+    TFileDialogRequest request{kind, Filter, DefaultExt, InitialDir, FileName, owner};
+    const TFileChooser& chooser = Chooser();
+    std::optional<std::string> chosen = chooser ? chooser(request) : ChooseWithQtDialog(request);
+    if (!chosen || chosen->empty()) {
+        return false;
+    }
+    FileName = *chosen;
+    return true;
+}
+
+TCommonForm::TCommonForm() {
+    setObjectName("CommonForm");
+    setWindowTitle("Common");
+}

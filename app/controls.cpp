@@ -1,0 +1,301 @@
+#include "app/controls.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QFontMetrics>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLocale>
+#include <QPainter>
+#include <QProxyStyle>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QSpinBox>
+#include <QStyleFactory>
+#include <QStyleOptionGroupBox>
+#include <algorithm>
+#include <exception>
+
+#include "app/messagebox.h"
+#include "graph/canvas.h"
+#include "views/spectrumstate.h"
+
+namespace {
+
+// Labels, and the caption line of a radio group, are at least as high as a
+// line of the 8 point face the layout was drawn for.
+constexpr int kLabelHeight = 13;
+
+// Fusion everywhere, so the windows look and measure the same on every
+// desktop, with the hint delay of the windows.
+class TWindowStyle : public QProxyStyle {
+public:
+    TWindowStyle() : QProxyStyle(QStyleFactory::create("Fusion")) {}
+
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override {
+        if (hint == QStyle::SH_ToolTip_WakeUpDelay) {
+            return kHintDelayMs;
+        }
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+
+    // A group box's caption sits in its frame line, 8 pixels from the left.
+    QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option, SubControl part,
+                         const QWidget* widget) const override {
+        const auto* box = qstyleoption_cast<const QStyleOptionGroupBox*>(option);
+        if (control == CC_GroupBox && part == SC_GroupBoxLabel && box && !box->text.isEmpty()) {
+            const QFontMetrics& metrics = box->fontMetrics;
+            return QRect(option->rect.left() + 8, option->rect.top(),
+                         metrics.horizontalAdvance(box->text) + 2, metrics.height());
+        }
+        return QProxyStyle::subControlRect(control, option, part, widget);
+    }
+
+    // The frame of a group box is an etched line through the middle of the
+    // caption, stopping short of it.
+    void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option,
+                            QPainter* painter, const QWidget* widget) const override {
+        const auto* box = qstyleoption_cast<const QStyleOptionGroupBox*>(option);
+        if (control != CC_GroupBox || box == nullptr) {
+            QProxyStyle::drawComplexControl(control, option, painter, widget);
+            return;
+        }
+        if (box->subControls & SC_GroupBoxFrame) {
+            const QRect caption =
+                box->text.isEmpty() ? QRect()
+                                    : subControlRect(CC_GroupBox, option, SC_GroupBoxLabel, widget)
+                                          .adjusted(-2, 0, 2, 0);
+            const int top = box->text.isEmpty() ? 0 : box->fontMetrics.height() / 2;
+            const QRect frame = option->rect.adjusted(0, top, -1, -1);
+            painter->save();
+            painter->setClipRegion(QRegion(option->rect) - caption);
+            painter->setPen(option->palette.color(QPalette::Mid));
+            painter->drawRect(frame.adjusted(0, 0, -1, -1));
+            painter->setPen(option->palette.color(QPalette::Light));
+            painter->drawRect(frame.adjusted(1, 1, 0, 0));
+            painter->restore();
+        }
+        QStyleOptionGroupBox rest(*box);
+        rest.subControls &= ~SC_GroupBoxFrame;
+        QProxyStyle::drawComplexControl(control, &rest, painter, widget);
+    }
+};
+
+void SetHint(QWidget* widget, const std::string& hint) {
+    if (!hint.empty()) {
+        widget->setToolTip(Text(hint));
+        widget->setToolTipDuration(kHintDisplayMs);
+    }
+}
+
+} // namespace
+
+QFont UiFont() {
+    QFont font;
+    font.setFamilies({"IPAPGothic", "IPAGothic", "Noto Sans CJK JP", "VL PGothic"});
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(11);
+    return font;
+}
+
+void InstallApplicationLook(QApplication& app) {
+    app.setStyle(new TWindowStyle);
+    app.setFont(UiFont());
+}
+
+int HintDelayMs() {
+    return QApplication::style()->styleHint(QStyle::SH_ToolTip_WakeUpDelay);
+}
+
+QString Text(const std::string& utf8) {
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+std::string Utf8(const QString& text) {
+    return text.toUtf8().toStdString();
+}
+
+QImage ToImage(const TBitmap& bitmap) {
+    const QImage view(bitmap.Rgb().data(), bitmap.Width(), bitmap.Height(), bitmap.Width() * 3,
+                      QImage::Format_RGB888);
+    return view.copy();
+}
+
+void RunHandler(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (const std::exception& error) {
+        ShowErrorBox(error.what());
+    } catch (...) {
+        ShowErrorBox("");
+    }
+}
+
+void Place(QWidget* widget, int left, int top, int width, int height) {
+    widget->setGeometry(left, top, width, height);
+}
+
+QLabel* MakeLabel(QWidget* parent, const char* name, const std::string& text, int left, int top,
+                  TLabelAnchor anchor, int designWidth) {
+    auto* label = new QLabel(parent);
+    label->setObjectName(name);
+    label->setTextFormat(Qt::PlainText);
+    label->setFont(UiFont());
+    label->setText(Text(text));
+    QSize size = label->sizeHint();
+    int width = size.width();
+    int height = std::max(size.height(), kLabelHeight);
+    int x = anchor == TLabelAnchor::Right ? left + designWidth - width : left;
+    Place(label, x, top, width, height);
+    return label;
+}
+
+void SetLabelText(QLabel* label, const std::string& text) {
+    label->setText(Text(text));
+    QSize size = label->sizeHint();
+    label->resize(size.width(), std::max(size.height(), kLabelHeight));
+}
+
+QGroupBox* MakeGroupBox(QWidget* parent, const char* name, const std::string& title, int left,
+                        int top, int width, int height) {
+    auto* box = new QGroupBox(Text(title), parent);
+    box->setObjectName(name);
+    Place(box, left, top, width, height);
+    return box;
+}
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const std::string& caption, int left,
+                        int top, int width, int height, const std::string& hint) {
+    auto* button = new QPushButton(Text(caption), parent);
+    button->setObjectName(name);
+    button->setAutoDefault(true);
+    Place(button, left, top, width, height);
+    SetHint(button, hint);
+    return button;
+}
+
+QSpinBox* MakeSpinEdit(QWidget* parent, const char* name, int left, int top, int width, int height,
+                       int minimum, int maximum, int value, int increment) {
+    auto* box = new QSpinBox(parent);
+    box->setObjectName(name);
+    // Digits and the minus sign as the number texts everywhere else.
+    box->setLocale(QLocale::c());
+    box->setRange(minimum, maximum);
+    box->setSingleStep(increment);
+    box->setValue(value);
+    box->setCorrectionMode(QAbstractSpinBox::CorrectToNearestValue);
+    Place(box, left, top, width, height);
+    return box;
+}
+
+int SpinValue(QSpinBox* box) {
+    box->interpretText();
+    return std::clamp(box->value(), box->minimum(), box->maximum());
+}
+
+QSlider* MakeTrackBar(QWidget* parent, const char* name, int left, int top, int width, int height,
+                      const std::string& hint) {
+    auto* bar = new QSlider(Qt::Horizontal, parent);
+    bar->setObjectName(name);
+    bar->setRange(kBandBarMinimum, kBandBarMaximum);
+    bar->setTickPosition(QSlider::TicksBelow);
+    bar->setTickInterval(5);
+    bar->setPageStep(5);
+    bar->setSingleStep(1);
+    Place(bar, left, top, width, height);
+    SetHint(bar, hint);
+    return bar;
+}
+
+void SetTrackBarQuietly(QSlider* bar, int position) {
+    QSignalBlocker quiet(bar);
+    bar->setValue(position);
+}
+
+QComboBox* MakeDropDownList(QWidget* parent, const char* name,
+                            const std::vector<std::string>& items, int left, int top, int width,
+                            int height, const std::string& hint) {
+    auto* list = new QComboBox(parent);
+    list->setObjectName(name);
+    list->setEditable(false);
+    for (const std::string& item : items) {
+        list->addItem(Text(item));
+    }
+    Place(list, left, top, width, height);
+    SetHint(list, hint);
+    return list;
+}
+
+TRadioGroup::TRadioGroup(QWidget* parent, const char* name, const std::string& caption,
+                         const std::vector<std::string>& items, int columns, int left, int top,
+                         int width, int height, const std::string& hint)
+    : QGroupBox(Text(caption), parent), group(new QButtonGroup(this)) {
+    setObjectName(name);
+    setFont(UiFont());
+    Place(this, left, top, width, height);
+    SetHint(this, hint);
+    group->setExclusive(true);
+
+    // The items fill the box below its caption column by column, each cell
+    // the same size, the spare height shared above and below.
+    const int count = static_cast<int>(items.size());
+    columns = std::max(columns, 1);
+    const int perColumn = std::max((count + columns - 1) / columns, 1);
+    const int textHeight = std::max(QFontMetrics(font()).height(), kLabelHeight);
+    const int cellWidth = (width - 10) / columns;
+    const int room = height - textHeight - 5;
+    const int cellHeight = room / perColumn;
+    const int topMargin = textHeight + 1 + (room % perColumn) / 2;
+    for (int i = 0; i < count; ++i) {
+        auto* button = new QRadioButton(Text(items[static_cast<std::size_t>(i)]), this);
+        button->setObjectName(QString("%1Item%2").arg(name).arg(i));
+        Place(button, (i / perColumn) * cellWidth + 8, (i % perColumn) * cellHeight + topMargin,
+              cellWidth, cellHeight);
+        group->addButton(button, i);
+        buttons.push_back(button);
+    }
+    // idClicked comes only from the user: a click, the space bar, or an
+    // arrow key moving the selection. Setting the check from code is silent.
+    connect(group, &QButtonGroup::idClicked, this, &TRadioGroup::Click);
+}
+
+int TRadioGroup::ItemIndex() const {
+    return group->checkedId();
+}
+
+void TRadioGroup::SetItemIndex(int index) {
+    if (index >= 0 && index < Count()) {
+        buttons[static_cast<std::size_t>(index)]->setChecked(true);
+        return;
+    }
+    QAbstractButton* checked = group->checkedButton();
+    if (checked) {
+        group->setExclusive(false);
+        checked->setChecked(false);
+        group->setExclusive(true);
+    }
+}
+
+int TRadioGroup::Count() const {
+    return static_cast<int>(buttons.size());
+}
+
+QRadioButton* TRadioGroup::Button(int index) const {
+    return buttons.at(static_cast<std::size_t>(index));
+}
+
+bool PressDefaultButton(QKeyEvent* event, QPushButton* defaultButton) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    if (!enter || modifiers != Qt::NoModifier || defaultButton == nullptr ||
+        !defaultButton->isVisible() || !defaultButton->isEnabled()) {
+        return false;
+    }
+    event->accept();
+    defaultButton->click();
+    return true;
+}

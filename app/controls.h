@@ -1,0 +1,133 @@
+#pragma once
+// The thin layer over Qt's widgets that gives the windows exactly the
+// behaviour they rely on: fixed pixel geometry in the window's coordinates,
+// spin edits that a run reads only within range, track bars whose change
+// handler runs only on an actual change, radio groups that report only the
+// user's selections, a selection-only drop-down list, Enter for the default
+// button, and hints with their delays.
+
+#include <QGroupBox>
+#include <QImage>
+#include <QString>
+#include <functional>
+#include <string>
+#include <vector>
+
+class QApplication;
+class QButtonGroup;
+class QComboBox;
+class QKeyEvent;
+class QLabel;
+class QPushButton;
+class QRadioButton;
+class QSlider;
+class QSpinBox;
+class QWidget;
+class TBitmap;
+
+// Hints show 200 ms after the pointer comes to rest and stay 10000 ms.
+constexpr int kHintDelayMs = 200;
+constexpr int kHintDisplayMs = 10000;
+
+// The user-interface font of every window: a Japanese Gothic at 11 pixels,
+// the size of the 8 point Latin face the layout was drawn for.
+QFont UiFont();
+
+// Installs the hint timing and the window style on the application: a
+// Fusion-based style whose tool tips wake after kHintDelayMs, and a filter
+// that shows every hint for kHintDisplayMs.
+void InstallApplicationLook(QApplication& app);
+
+// The hint timing the application uses, as the style reports it.
+int HintDelayMs();
+
+QString Text(const std::string& utf8);
+std::string Utf8(const QString& text);
+
+// A copy of a graph bitmap for display.
+QImage ToImage(const TBitmap& bitmap);
+
+// Runs an event handler. An exception escaping it is shown in an error box
+// (no owner) with its message, empty for exceptions that carry none, and the
+// program goes on; the handler's own guards (the hourglass) have been undone
+// by then.
+void RunHandler(const std::function<void()>& handler);
+
+// A slot that runs `handler` through RunHandler.
+template <class F> auto Handler(F handler) {
+    return [handler]() { RunHandler(handler); };
+}
+
+// Places a widget at left, top with width x height, relative to its parent.
+void Place(QWidget* widget, int left, int top, int width, int height);
+
+// Which edge of a label stays at its designed place when the label is sized
+// to its text.
+enum class TLabelAnchor { Left, Right };
+
+// A label sized to its text. With Right, the label ends at left + designWidth
+// whatever its text's width.
+QLabel* MakeLabel(QWidget* parent, const char* name, const std::string& text, int left, int top,
+                  TLabelAnchor anchor = TLabelAnchor::Left, int designWidth = 0);
+
+// Sets a label's text and sizes the label to it, keeping its left edge.
+void SetLabelText(QLabel* label, const std::string& text);
+
+QGroupBox* MakeGroupBox(QWidget* parent, const char* name, const std::string& title, int left,
+                        int top, int width, int height);
+
+// A push button. Buttons take Enter themselves when they have the focus.
+QPushButton* MakeButton(QWidget* parent, const char* name, const std::string& caption, int left,
+                        int top, int width, int height, const std::string& hint = {});
+
+// An integer spin edit. A typed value outside the range goes to the nearer
+// end when the box interprets its text (focus loss, Enter, SpinValue).
+QSpinBox* MakeSpinEdit(QWidget* parent, const char* name, int left, int top, int width, int height,
+                       int minimum, int maximum, int value, int increment = 1);
+
+// The value a run uses: the typed text interpreted first (so a number typed
+// and confirmed at once with Enter counts), then held within the range.
+int SpinValue(QSpinBox* box);
+
+// A horizontal track bar of -50 ... 0 with a tick every 5 below it, a page
+// step of 5 and a line step of 1. Its valueChanged signal fires only when the
+// position actually changes, whether the user or the code moved it.
+QSlider* MakeTrackBar(QWidget* parent, const char* name, int left, int top, int width, int height,
+                      const std::string& hint = {});
+
+// Sets a track bar's position without running its change handler.
+void SetTrackBarQuietly(QSlider* bar, int position);
+
+// A selection-only drop-down list.
+QComboBox* MakeDropDownList(QWidget* parent, const char* name,
+                            const std::vector<std::string>& items, int left, int top, int width,
+                            int height, const std::string& hint = {});
+
+// A radio group: a captioned box of radio buttons laid out in columns, one
+// selected item. Click is emitted only when the user selects an item (by
+// mouse or keyboard), never for SetItemIndex.
+class TRadioGroup : public QGroupBox {
+    Q_OBJECT
+public:
+    TRadioGroup(QWidget* parent, const char* name, const std::string& caption,
+                const std::vector<std::string>& items, int columns, int left, int top, int width,
+                int height, const std::string& hint = {});
+
+    int ItemIndex() const;
+    // Selects an item (or none for -1) without emitting Click.
+    void SetItemIndex(int index);
+    int Count() const;
+    QRadioButton* Button(int index) const;
+
+signals:
+    void Click(int index);
+
+private:
+    QButtonGroup* group;
+    std::vector<QRadioButton*> buttons;
+};
+
+// For windows that are not dialogs: presses `defaultButton` when `event` is
+// an unmodified Enter or Return that the focused control left unused.
+// Returns true when it pressed the button (the event is then accepted).
+bool PressDefaultButton(QKeyEvent* event, QPushButton* defaultButton);

@@ -1,0 +1,127 @@
+#include "app/entry.h"
+
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <cstdio>
+#include <exception>
+
+#include "app/busycursor.h"
+#include "app/commonform.h"
+#include "app/controls.h"
+#include "app/mainform.h"
+#include "app/messagebox.h"
+#include "app/qtpresenter.h"
+#include "app/singleinstance.h"
+#include "views/samplingview.h"
+#include "views/spectrumview.h"
+
+namespace {
+
+const char* const kUsage = "Usage: zittermark [FILE]\n"
+                           "Opens the Zittermark window; FILE, a WAV file, presets the file box.\n";
+
+void ShowException(const char* message) {
+    ShowErrorBox(message ? message : "");
+}
+
+} // namespace
+
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+
+bool TApplication::notify(QObject* receiver, QEvent* event) {
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception& error) {
+        ShowException(error.what());
+    } catch (...) {
+        ShowException("");
+    }
+    return false;
+}
+
+void InstallDesktopHooks(QApplication& app) {
+    InstallApplicationLook(app);
+    InstallQtPresenter();
+    SetBusyHook([](bool busy) {
+        if (busy) {
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        } else {
+            QApplication::restoreOverrideCursor();
+        }
+    });
+}
+
+void CreateForms() {
+    MainForm = new TMainForm;
+    SamplingViewForm = new TSamplingViewForm;
+    SpectrumViewForm = new TSpectrumViewForm;
+    CommonForm = new TCommonForm;
+}
+
+void DestroyForms() {
+    delete CommonForm;
+    CommonForm = nullptr;
+    delete SpectrumViewForm;
+    SpectrumViewForm = nullptr;
+    delete SamplingViewForm;
+    SamplingViewForm = nullptr;
+    delete MainForm;
+    MainForm = nullptr;
+}
+
+int RunZittermark(const QStringList& arguments) {
+    QString file;
+    bool onlyFiles = false;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& arg = arguments[i];
+        if (!onlyFiles && (arg == "--help" || arg == "-h")) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (!onlyFiles && arg == "--version") {
+            std::printf("zittermark %s\n", ZM_VERSION);
+            return 0;
+        }
+        if (!onlyFiles && arg == "--") {
+            onlyFiles = true;
+            continue;
+        }
+        if ((!onlyFiles && arg.startsWith('-') && arg != "-") || !file.isEmpty()) {
+            std::fprintf(stderr, "zittermark: unexpected argument '%s'\n%s",
+                         arg.toLocal8Bit().constData(), kUsage);
+            return 2;
+        }
+        file = arg;
+    }
+
+    TSingleInstance guard;
+    if (!guard.TryAcquire()) {
+        ShowAlreadyRunningBox();
+        return 1;
+    }
+    QGuiApplication::setDesktopFileName("zittermark");
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    try {
+        CreateForms();
+        if (!file.isEmpty()) {
+            MainForm->WaveFileBox->setText(QFileInfo(file).absoluteFilePath());
+        }
+        MainForm->show();
+        QApplication::exec();
+    } catch (const std::exception& error) {
+        ShowException(error.what());
+    } catch (...) {
+        ShowException("");
+    }
+    DestroyForms();
+    guard.Release();
+    return 0;
+}
+
+int ZittermarkMain(int argc, char** argv) {
+    TApplication app(argc, argv);
+    InstallDesktopHooks(app);
+    return RunZittermark(QApplication::arguments());
+}

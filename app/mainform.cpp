@@ -1,0 +1,469 @@
+#include "app/mainform.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QSpinBox>
+#include <QStyle>
+#include <QUrl>
+#include <cstdio>
+
+#include "app/analysisrun.h"
+#include "app/commonform.h"
+#include "app/controls.h"
+#include "app/qtpresenter.h"
+#include "app/settings.h"
+#include "engine/safefile.h"
+#include "views/samplingview.h"
+#include "views/spectrumview.h"
+
+TMainForm* MainForm = nullptr;
+
+const char* const kDropInvitation = "WAVファイルをここにドロップできます";
+
+namespace {
+
+TUrlOpener& Opener() {
+    static TUrlOpener opener;
+    return opener;
+}
+
+// The extension of a file name, dot included and in lower case: from the
+// last "." after the last "/", empty if there is none.
+std::string LowerExtension(const std::string& name) {
+    std::size_t slash = name.rfind('/');
+    std::size_t dot = name.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
+        return "";
+    }
+    std::string ext = name.substr(dot);
+    for (char& c : ext) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return ext;
+}
+
+} // namespace
+
+TUrlOpener SetUrlOpener(TUrlOpener opener) {
+    TUrlOpener previous = std::move(Opener());
+    Opener() = std::move(opener);
+    return previous;
+}
+
+std::string ManualPath() {
+    const QString base = QCoreApplication::applicationDirPath();
+    for (const char* relative :
+         {"/../share/zittermark/manual.html", "/share/zittermark/manual.html"}) {
+        QFileInfo candidate(base + relative);
+        if (candidate.isFile()) {
+            return Utf8(candidate.canonicalFilePath());
+        }
+    }
+    return "";
+}
+
+TMainForm::TMainForm() {
+    setObjectName("MainForm");
+    setWindowTitle("Zittermark");
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    setFont(UiFont());
+    setFixedSize(504, 374);
+
+    GroupBox3 = MakeGroupBox(this, "GroupBox3", "解析ファイル", 8, 8, 489, 49);
+    WaveFileBox = new QLineEdit(GroupBox3);
+    WaveFileBox->setObjectName("WaveFileBox");
+    Place(WaveFileBox, 10, 17, 405, 21);
+    WaveFileSelectButton = MakeButton(GroupBox3, "WaveFileSelectButton", "参照...", 421, 15, 58, 25,
+                                      "解析するWAVファイルを選択します。");
+
+    AnalyzeModeBox = new TRadioGroup(
+        this, "AnalyzeModeBox", "解析モード", {"かんたんモード", "詳細モード", "固定モード"}, 3, 8,
+        64, 489, 41,
+        "[かんたんモード]では１ステップで解析ができ、[詳細モード]では条件を細かく指定して解析する"
+        "ことができます。[固定モード]では設定された条件にしたがって１ステップで解析できます。");
+    AnalyzeModeBox->SetItemIndex(kEasyMode);
+
+    GroupBox1 = MakeGroupBox(this, "GroupBox1", "サンプリング", 8, 109, 489, 116);
+    SamplingModeBox = new TRadioGroup(GroupBox1, "SamplingModeBox", "サンプリングモード",
+                                      {"周波数（音程）", "振幅（音量）"}, 1, 16, 19, 113, 78,
+                                      "楽曲の音程に着目して解析したいときは[周波数]を、音量に着目"
+                                      "して解析したいときは[振幅]を選択します。");
+    SamplingModeBox->SetItemIndex(kFrequencySampling);
+    Label1 = MakeLabel(GroupBox1, "Label1", "サンプリング周期", 143, 29, TLabelAnchor::Right, 77);
+    SampleTimeBox = MakeSpinEdit(GroupBox1, "SampleTimeBox", 226, 24, 57, 22, kSampleTimeMinimum,
+                                 kSampleTimeMaximum, 25);
+    SampleTimeBox->setToolTip(Text("ウェーブデータを区切る時間の長さをミリ秒単位で指定します。"));
+    SampleTimeBox->setToolTipDuration(kHintDisplayMs);
+    Label2 = MakeLabel(GroupBox1, "Label2", "msec", 289, 29);
+    Label3 = MakeLabel(GroupBox1, "Label3", "バイアス値", 171, 57, TLabelAnchor::Right, 49);
+    BiasBox = MakeSpinEdit(GroupBox1, "BiasBox", 226, 52, 57, 22, kBiasMinimum, kBiasMaximum, 0);
+    BiasBox->setToolTip(
+        Text("無音部分にノイズが含まれている場合、ノイズの影響を除去するために指定します。"));
+    BiasBox->setToolTipDuration(kHintDisplayMs);
+    Label4 = MakeLabel(GroupBox1, "Label4", "/32768", 289, 57);
+    SamplingStartButton = MakeButton(GroupBox1, "SamplingStartButton", "サンプリング開始...", 342,
+                                     18, 137, 25, "設定された条件でサンプリングを行います。");
+    SampleSaveButton =
+        MakeButton(GroupBox1, "SampleSaveButton", "サンプリングデータ保存...", 342, 49, 137, 25,
+                   "直前にサンプリングしたデータをテキスト形式で保存します。");
+    SampleLoadButton =
+        MakeButton(GroupBox1, "SampleLoadButton", "サンプリングデータ読込...", 342, 80, 137, 25,
+                   "テキストファイルからサンプリングデータを読み込みます。");
+
+    GroupBox2 = MakeGroupBox(this, "GroupBox2", "スペクトル解析", 8, 231, 489, 106);
+    FFTStartButton = MakeButton(
+        GroupBox2, "FFTStartButton", "解析実行", 16, 24, 129, 25,
+        "かんたんモードの場合はサンプリングとスペクトル解析を行います。詳細モードの場合は直前に"
+        "サンプリングされたデータに対してスペクトル解析を行います。");
+    FFTStartButton->setDefault(true);
+    Label6 = MakeLabel(GroupBox2, "Label6", "窓関数", 300, 30, TLabelAnchor::Right, 36);
+    WindowFunctionBox =
+        MakeDropDownList(GroupBox2, "WindowFunctionBox", {"矩形窓", "ハニング窓", "ハミング窓"},
+                         342, 26, 137, 21, "FFTを実行する際に適用する窓関数を選択します。");
+    WindowFunctionBox->setCurrentIndex(kHammingWindow);
+    SpectrumSaveButton =
+        MakeButton(GroupBox2, "SpectrumSaveButton", "スペクトルデータ保存...", 16, 64, 129, 25,
+                   "直前にFFT解析したスペクトルをCSV形式で保存します。");
+    ShowSpectrumViewButton =
+        MakeButton(GroupBox2, "ShowSpectrumViewButton", "スペクトルウィンドウを表示", 342, 64, 137,
+                   25, "スペクトルウィンドウが閉じているときに再表示します。");
+
+    VersionLabel = MakeLabel(this, "VersionLabel", "Version", 8, 349);
+    Label5 = MakeLabel(this, "Label5", kDropInvitation, 163, 349);
+    JumpManualButton = MakeButton(this, "JumpManualButton", "ヘルプ(&H)", 421, 343, 75, 25);
+    JumpManualButton->setIcon(style()->standardIcon(QStyle::SP_DialogHelpButton));
+
+    QWidget* order[] = {WaveFileBox,
+                        WaveFileSelectButton,
+                        AnalyzeModeBox->Button(0),
+                        AnalyzeModeBox->Button(1),
+                        AnalyzeModeBox->Button(2),
+                        SamplingModeBox->Button(0),
+                        SamplingModeBox->Button(1),
+                        SampleTimeBox,
+                        BiasBox,
+                        SamplingStartButton,
+                        SampleSaveButton,
+                        SampleLoadButton,
+                        FFTStartButton,
+                        WindowFunctionBox,
+                        SpectrumSaveButton,
+                        ShowSpectrumViewButton,
+                        JumpManualButton};
+    for (std::size_t i = 1; i < std::size(order); ++i) {
+        setTabOrder(order[i - 1], order[i]);
+    }
+
+    connect(WaveFileSelectButton, &QPushButton::clicked, this,
+            Handler([this] { WaveFileSelectButtonClick(); }));
+    connect(SamplingStartButton, &QPushButton::clicked, this,
+            Handler([this] { SamplingStartButtonClick(); }));
+    connect(FFTStartButton, &QPushButton::clicked, this,
+            Handler([this] { FFTStartButtonClick(); }));
+    connect(SampleSaveButton, &QPushButton::clicked, this,
+            Handler([this] { SampleSaveButtonClick(); }));
+    connect(SampleLoadButton, &QPushButton::clicked, this,
+            Handler([this] { SampleLoadButtonClick(); }));
+    connect(SpectrumSaveButton, &QPushButton::clicked, this,
+            Handler([this] { SpectrumSaveButtonClick(); }));
+    connect(ShowSpectrumViewButton, &QPushButton::clicked, this,
+            Handler([this] { ShowSpectrumViewButtonClick(); }));
+    connect(JumpManualButton, &QPushButton::clicked, this,
+            Handler([this] { JumpManualButtonClick(); }));
+    connect(AnalyzeModeBox, &TRadioGroup::Click, this, Handler([this] { AnalyzeModeBoxClick(); }));
+    connect(SamplingModeBox, &TRadioGroup::Click, this,
+            Handler([this] { SamplingModeBoxClick(); }));
+
+    // A file dropped anywhere on the window comes to the window itself, as
+    // the text box would otherwise take it as text.
+    for (QWidget* child : findChildren<QWidget*>()) {
+        child->setAcceptDrops(false);
+    }
+    FormCreate();
+}
+
+TMainForm::~TMainForm() {
+    FormDestroy();
+}
+
+void TMainForm::FormCreate() {
+    setAcceptDrops(true);
+    VersionLabel->setText(QString("Version ") + ZM_VERSION);
+    VersionLabel->adjustSize();
+    SetModeControls(AnalyzeModeBox->ItemIndex());
+    fft.reset();
+    // Centred on the desktop.
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
+    }
+}
+
+void TMainForm::FormShow() {
+    TSettingsLocation location = SettingsLocation();
+    iniFileName = location.iniFileName;
+    TDirectories directories = ReadSettings(location);
+    waveDir = directories.waveDir;
+    imageDir = directories.imageDir;
+    csvDir = directories.csvDir;
+    sampleDir = directories.sampleDir;
+    SamplingViewForm->SetImageDir(imageDir);
+    SpectrumViewForm->SetImageDir(imageDir);
+    SpectrumViewForm->UpdateBandLabels(0.025);
+}
+
+void TMainForm::FormClose() {
+    imageDir = SpectrumViewForm->imageDir;
+    WriteSettings(iniFileName, TDirectories{waveDir, imageDir, csvDir, sampleDir});
+}
+
+void TMainForm::FormDestroy() {
+    // The spectrum window borrows the spectrum: let it forget it first.
+    if (SpectrumViewForm && SpectrumViewForm->state.spectrum == fft.get()) {
+        SpectrumViewForm->state.spectrum = nullptr;
+    }
+    fft.reset();
+}
+
+void TMainForm::SetModeControls(int mode) {
+    const bool easy = mode == kEasyMode;
+    const bool detailed = !easy && mode != kFixedMode;
+    SampleTimeBox->setEnabled(!easy);
+    BiasBox->setEnabled(!easy && SamplingModeBox->ItemIndex() == kFrequencySampling);
+    SamplingStartButton->setEnabled(detailed);
+    SampleLoadButton->setEnabled(detailed);
+    if (easy) {
+        WindowFunctionBox->setCurrentIndex(kHammingWindow);
+    }
+    WindowFunctionBox->setEnabled(!easy);
+}
+
+void TMainForm::SetWaveFile(const std::string& name) {
+    WaveFileBox->setText(Text(name));
+    waveDir = FolderOf(name);
+}
+
+void TMainForm::WaveFileSelectButtonClick() {
+    TFileDialog& dialog = CommonForm->OpenDialog;
+    dialog.DefaultExt = "wav";
+    dialog.Filter = kWaveFilter;
+    dialog.InitialDir = waveDir;
+    dialog.FileName.clear();
+    if (dialog.Execute(this)) {
+        SetWaveFile(dialog.FileName);
+    }
+}
+
+void TMainForm::SamplingStartButtonClick() {
+    // The sampling run always takes its parameters from the boxes.
+    const TSamplingParameters parameters =
+        SamplingParametersFor(kDetailedMode, SpinValue(SampleTimeBox), SpinValue(BiasBox));
+    if (RunSamplingStep(series, Utf8(WaveFileBox->text()), SamplingModeBox->ItemIndex(), parameters,
+                        OwnerOf(this)) != TSamplingOutcome::Sampled) {
+        return;
+    }
+    ShowSeries();
+}
+
+void TMainForm::ShowSeries() {
+    SpectrumViewForm->UpdateBandLabels(series.period);
+    SamplingViewForm->values = series.values.get();
+    SamplingViewForm->count = series.count;
+    SamplingViewForm->period = series.period;
+    SamplingViewForm->SetUnit(series.unit);
+    SamplingViewForm->UpdateStatistics(series.Average(), series.Maximum());
+    SamplingViewForm->DrawSamplingGraph("");
+    SamplingViewForm->ShowModal(this);
+}
+
+void TMainForm::FFTStartButtonClick() {
+    const int mode = AnalyzeModeBox->ItemIndex();
+    if (mode == kEasyMode || mode == kFixedMode) {
+        // The easy mode's constants; the boxes are disabled then and not read.
+        const TSamplingParameters parameters =
+            mode == kEasyMode
+                ? SamplingParametersFor(kEasyMode, 0, 0)
+                : SamplingParametersFor(mode, SpinValue(SampleTimeBox), SpinValue(BiasBox));
+        if (RunSamplingStep(series, Utf8(WaveFileBox->text()), SamplingModeBox->ItemIndex(),
+                            parameters, OwnerOf(this)) != TSamplingOutcome::Sampled) {
+            return;
+        }
+    }
+    TSpectrumState& view = SpectrumViewForm->state;
+    if (RunSpectrumStage(series, mode, WindowFunctionBox->currentIndex(), view, fft, dataFraction,
+                         fftPeriod, OwnerOf(this)) != TSpectrumOutcome::Transformed) {
+        return;
+    }
+    view.TakeSpectrum(fft.get(), fft->count, dataFraction, fftPeriod, series.period);
+    SpectrumViewForm->DrawSpectrum("");
+    if (!SpectrumViewForm->isVisible()) {
+        SpectrumViewForm->ShowModeless();
+    }
+}
+
+void TMainForm::SampleSaveButtonClick() {
+    if (series.count == 0) {
+        ShowInfoBox("サンプリングデータがありません。", OwnerOf(this));
+        return;
+    }
+    TFileDialog& dialog = CommonForm->SaveDialog;
+    dialog.DefaultExt = "smp";
+    dialog.Filter = kSampleFilter;
+    dialog.InitialDir = sampleDir;
+    dialog.FileName.clear();
+    if (!dialog.Execute(this)) {
+        return;
+    }
+    if (!series.SaveToFile(dialog.FileName)) {
+        ShowErrorBox(kSaveFailedMessage, OwnerOf(this));
+        return;
+    }
+    sampleDir = FolderOf(dialog.FileName);
+}
+
+void TMainForm::SampleLoadButtonClick() {
+    TFileDialog& dialog = CommonForm->OpenDialog;
+    dialog.DefaultExt = "smp";
+    dialog.Filter = kSampleFilter;
+    dialog.InitialDir = sampleDir;
+    dialog.FileName.clear();
+    if (dialog.Execute(this)) {
+        LoadSampleFile(dialog.FileName);
+    }
+}
+
+void TMainForm::LoadSampleFile(const std::string& name) {
+    if (!series.LoadFromFile(name)) {
+        return;
+    }
+    sampleDir = FolderOf(name);
+    ShowSeries();
+}
+
+void TMainForm::SpectrumSaveButtonClick() {
+    if (!fft) {
+        ShowInfoBox("スペクトルデータがありません。", OwnerOf(this));
+        return;
+    }
+    TFileDialog& dialog = CommonForm->SaveDialog;
+    dialog.DefaultExt = "csv";
+    dialog.Filter = kCsvFilter;
+    dialog.InitialDir = csvDir;
+    dialog.FileName.clear();
+    if (!dialog.Execute(this)) {
+        return;
+    }
+    if (!fft->SaveCsv(dialog.FileName, fftPeriod, dataFraction)) {
+        ShowErrorBox(kSaveFailedMessage, OwnerOf(this));
+        return;
+    }
+    csvDir = FolderOf(dialog.FileName);
+}
+
+void TMainForm::ShowSpectrumViewButtonClick() {
+    if (!SpectrumViewForm->isVisible()) {
+        SpectrumViewForm->ShowModeless();
+    }
+}
+
+void TMainForm::AnalyzeModeBoxClick() {
+    SetModeControls(AnalyzeModeBox->ItemIndex());
+}
+
+void TMainForm::SamplingModeBoxClick() {
+    BiasBox->setEnabled(AnalyzeModeBox->ItemIndex() > 0 &&
+                        SamplingModeBox->ItemIndex() == kFrequencySampling);
+}
+
+void TMainForm::JumpManualButtonClick() {
+    const std::string manual = ManualPath();
+    if (manual.empty()) {
+        std::fprintf(stderr, "zittermark: the manual (share/zittermark/manual.html) is missing\n");
+        return;
+    }
+    const QUrl url = QUrl::fromLocalFile(Text(manual));
+    const TUrlOpener& opener = Opener();
+    if (opener) {
+        opener(url);
+    } else {
+        QDesktopServices::openUrl(url);
+    }
+}
+
+void TMainForm::DropFiles(const std::vector<std::string>& names) {
+    if (names.size() > 1) {
+        ShowErrorBox("ファイルは１つしかドロップできません。", OwnerOf(this));
+        return;
+    }
+    if (names.empty()) {
+        return;
+    }
+    const std::string& name = names.front();
+    const std::string ext = LowerExtension(name);
+    if (ext == ".wav") {
+        SetWaveFile(name);
+    } else if (ext == ".smp" && AnalyzeModeBox->ItemIndex() == kDetailedMode) {
+        LoadSampleFile(name);
+    }
+}
+
+void TMainForm::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!shown) {
+        shown = true;
+        RunHandler([this] { FormShow(); });
+    }
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    if (shown) {
+        RunHandler([this] { FormClose(); });
+    }
+    event->accept();
+    QCoreApplication::quit();
+}
+
+void TMainForm::keyPressEvent(QKeyEvent* event) {
+    if (!PressDefaultButton(event, FFTStartButton)) {
+        QWidget::keyPressEvent(event);
+    }
+}
+
+void TMainForm::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls()) {
+        event->acceptProposedAction();
+    }
+}
+
+void TMainForm::dropEvent(QDropEvent* event) {
+    const QList<QUrl> urls = event->mimeData()->urls();
+    std::vector<std::string> names;
+    for (const QUrl& url : urls) {
+        // A file that is not local has no name here; it still counts as
+        // one of the dropped files.
+        names.push_back(url.isLocalFile() ? Utf8(url.toLocalFile()) : std::string());
+    }
+    event->acceptProposedAction();
+    // Handle the files once the drop is over, as a modal window may open and
+    // the drag source waits for the drop to finish.
+    QMetaObject::invokeMethod(
+        this, [this, names] { RunHandler([this, &names] { DropFiles(names); }); },
+        Qt::QueuedConnection);
+}

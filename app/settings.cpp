@@ -1,0 +1,65 @@
+#include "app/settings.h"
+
+#include <QDir>
+#include <QStandardPaths>
+#include <cstdio>
+
+#include "app/controls.h"
+
+namespace {
+
+void Report(const std::string& what, const std::string& path, const std::string& why) {
+    std::fprintf(stderr, "zittermark: %s %s%s%s\n", what.c_str(), path.c_str(),
+                 why.empty() ? "" : ": ", why.c_str());
+}
+
+} // namespace
+
+TSettingsLocation SettingsLocation() {
+    TSettingsLocation location;
+    QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (documents.isEmpty()) {
+        documents = QDir::homePath();
+    }
+    location.documentsDir = Utf8(QDir::cleanPath(documents));
+    QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    if (!config.isEmpty()) {
+        location.settingsDir = Utf8(QDir::cleanPath(config + "/Brightfold/Zittermark"));
+        location.iniFileName = location.settingsDir + "/Zittermark.ini";
+    }
+    return location;
+}
+
+TDirectories ReadSettings(const TSettingsLocation& location) {
+    TIniFile file;
+    if (location.iniFileName.empty()) {
+        Report("cannot determine the settings folder;", "the defaults apply", "");
+    } else {
+        if (!QDir().mkpath(Text(location.settingsDir))) {
+            Report("cannot create the settings folder", location.settingsDir, "");
+        }
+        std::string error;
+        TIniLoadResult result = LoadIniFile(location.iniFileName, file, &error);
+        if (result == TIniLoadResult::TooLarge || result == TIniLoadResult::Failed) {
+            Report("cannot read the settings file", location.iniFileName, error);
+        }
+    }
+    return ReadDirectories(file, location.documentsDir);
+}
+
+bool WriteSettings(const std::string& iniFileName, const TDirectories& directories) {
+    if (iniFileName.empty()) {
+        Report("cannot save the settings:", "no settings folder", "");
+        return false;
+    }
+    // Keep what else the file holds; a file we cannot read is replaced.
+    TIniFile file;
+    LoadIniFile(iniFileName, file);
+    WriteDirectories(file, directories);
+    std::string error;
+    if (!SaveIniFile(iniFileName, file, &error)) {
+        Report("cannot save the settings file", iniFileName, error);
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,32 @@
+#pragma once
+// Where the settings file lives and how the main window reads and writes it:
+// <XDG config home>/Brightfold/Zittermark/Zittermark.ini, section
+// "Directories", the documents folder as the default of every key.
+//
+// Nothing here shows a box. A settings folder that cannot be created, a file
+// that cannot be read or written is reported once on stderr; the program
+// goes on with the defaults, and closing never depends on it.
+
+#include <string>
+
+#include "app/settingsfile.h"
+
+struct TSettingsLocation {
+    std::string documentsDir; // the default folder; empty if unknown
+    std::string settingsDir;  // empty if the config home is unknown
+    std::string iniFileName;  // settingsDir + "/Zittermark.ini", or empty
+};
+
+// The locations for the current user, from QStandardPaths (documents
+// location, generic config location).
+TSettingsLocation SettingsLocation();
+
+// Reads the settings: creates the settings folder with its missing parents,
+// then reads the four folders from `location.iniFileName` (a missing file,
+// section or key reads as the documents folder).
+TDirectories ReadSettings(const TSettingsLocation& location);
+
+// Writes the four keys into `iniFileName`, keeping whatever else the file
+// holds. Returns false (after a line on stderr) when the file cannot be
+// written or no settings file is known.
+bool WriteSettings(const std::string& iniFileName, const TDirectories& directories);

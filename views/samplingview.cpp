@@ -1,0 +1,148 @@
+#include "views/samplingview.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollArea>
+
+#include "app/commonform.h"
+#include "app/controls.h"
+#include "app/qtpresenter.h"
+#include "engine/safefile.h"
+#include "graph/xygraph.h"
+#include "views/samplinggraph.h"
+
+TSamplingViewForm* SamplingViewForm = nullptr;
+
+namespace {
+
+TModalRunner& Runner() {
+    static TModalRunner runner;
+    return runner;
+}
+
+// The scroll boxes have a sunken border of two pixels on each side.
+void SetScrollBoxBorder(QScrollArea* box) {
+    box->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    box->setLineWidth(2);
+}
+
+} // namespace
+
+TModalRunner SetModalRunner(TModalRunner runner) {
+    TModalRunner previous = std::move(Runner());
+    Runner() = std::move(runner);
+    return previous;
+}
+
+TSamplingViewForm::TSamplingViewForm() {
+    setObjectName("SamplingViewForm");
+    setWindowTitle(Text("サンプリングウィンドウ"));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    setFont(UiFont());
+    setFixedSize(814, 383);
+    setModal(true);
+
+    SamplingDataScrollBox = new QScrollArea(this);
+    SamplingDataScrollBox->setObjectName("SamplingDataScrollBox");
+    SetScrollBoxBorder(SamplingDataScrollBox);
+    SamplingDataScrollBox->setWidgetResizable(false);
+    SamplingDataScrollBox->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Place(SamplingDataScrollBox, 5, 8, 804, 324);
+    SamplingDataGraph = new QLabel;
+    SamplingDataGraph->setObjectName("SamplingDataGraph");
+    SamplingDataGraph->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    SamplingDataScrollBox->setWidget(SamplingDataGraph);
+    SamplingDataGraph->setGeometry(0, 0, 105, 105);
+
+    NumSampleLabel = MakeLabel(this, "NumSampleLabel", "総サンプル数：", 16, 340);
+    DurationLabel = MakeLabel(this, "DurationLabel", "長さ：", 16, 359);
+    AverageLabel = MakeLabel(this, "AverageLabel", "平均値：", 160, 340);
+    MaxLabel = MakeLabel(this, "MaxLabel", "最大値：", 160, 359);
+    GraphSaveButton = MakeButton(this, "GraphSaveButton", "グラフ保存...", 610, 347, 87, 25,
+                                 "表示されているグラフをPNG画像として保存します。");
+    OkButton = MakeButton(this, "OkButton", "閉じる", 709, 347, 87, 25,
+                          "ウィンドウを閉じてメインウィンドウに戻ります。");
+    OkButton->setDefault(true);
+
+    setTabOrder(GraphSaveButton, OkButton);
+    setTabOrder(OkButton, SamplingDataScrollBox);
+
+    connect(GraphSaveButton, &QPushButton::clicked, this,
+            Handler([this] { GraphSaveButtonClick(); }));
+    connect(OkButton, &QPushButton::clicked, this, &QDialog::accept);
+
+    FormCreate();
+}
+
+void TSamplingViewForm::FormCreate() {
+    values = nullptr;
+    count = 0;
+    unit.clear();
+}
+
+void TSamplingViewForm::SetUnit(const std::string& text) {
+    unit = text;
+}
+
+void TSamplingViewForm::SetImageDir(const std::string& dir) {
+    imageDir = dir;
+}
+
+void TSamplingViewForm::UpdateStatistics(double average, double maximum) {
+    TSamplingStatistics texts = SamplingStatisticsTexts(count, period, average, maximum, unit);
+    SetLabelText(NumSampleLabel, texts.numSample);
+    SetLabelText(DurationLabel, texts.duration);
+    SetLabelText(AverageLabel, texts.average);
+    SetLabelText(MaxLabel, texts.maximum);
+}
+
+QSize TSamplingViewForm::GraphSize() const {
+    return SamplingDataScrollBox->maximumViewportSize();
+}
+
+bool TSamplingViewForm::DrawSamplingGraph(const std::string& fileName) {
+    const QSize size = GraphSize();
+    TSamplingDrawing drawing =
+        ::DrawSamplingGraph(values, count, period, unit, size.width(), size.height(), fileName);
+    if (drawing.graph) {
+        const TBitmap& bitmap = drawing.graph->bitmap;
+        SamplingDataGraph->setPixmap(QPixmap::fromImage(ToImage(bitmap)));
+        SamplingDataGraph->resize(bitmap.Width(), bitmap.Height());
+    }
+    return drawing.saved;
+}
+
+void TSamplingViewForm::GraphSaveButtonClick() {
+    if (values == nullptr || count <= 0) {
+        return;
+    }
+    TFileDialog& dialog = CommonForm->SaveDialog;
+    dialog.DefaultExt = "png";
+    dialog.Filter = kPngFilter;
+    dialog.InitialDir = imageDir;
+    dialog.FileName.clear();
+    if (!dialog.Execute(this)) {
+        return;
+    }
+    const std::string chosen = dialog.FileName;
+    if (!DrawSamplingGraph(chosen)) {
+        ShowErrorBox(kSaveFailedMessage, OwnerOf(this));
+        return;
+    }
+    imageDir = FolderOf(chosen);
+}
+
+int TSamplingViewForm::ShowModal(QWidget* owner) {
+    if (owner) {
+        // Centre the whole window, frame included, over the owner's.
+        const QSize frame = frameGeometry().size() - geometry().size();
+        const QSize outer = size() + frame;
+        const QRect over = owner->frameGeometry();
+        move(over.x() + (over.width() - outer.width()) / 2,
+             over.y() + (over.height() - outer.height()) / 2);
+    }
+    const TModalRunner& runner = Runner();
+    return runner ? runner(*this) : exec();
+}
