@@ -85,6 +85,16 @@ public:
     }
 };
 
+// A radio button that, like the native ones, is hit anywhere in its
+// rectangle, not only on its circle and text.
+class TGroupButton : public QRadioButton {
+public:
+    using QRadioButton::QRadioButton;
+
+protected:
+    bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
+};
+
 void SetHint(QWidget* widget, const std::string& hint) {
     if (!hint.empty()) {
         widget->setToolTip(Text(hint));
@@ -251,7 +261,7 @@ TRadioGroup::TRadioGroup(QWidget* parent, const char* name, const std::string& c
     const int cellHeight = room / perColumn;
     const int topMargin = textHeight + 1 + (room % perColumn) / 2;
     for (int i = 0; i < count; ++i) {
-        auto* button = new QRadioButton(Text(items[static_cast<std::size_t>(i)]), this);
+        auto* button = new TGroupButton(Text(items[static_cast<std::size_t>(i)]), this);
         button->setObjectName(QString("%1Item%2").arg(name).arg(i));
         Place(button, (i / perColumn) * cellWidth + 8, (i % perColumn) * cellHeight + topMargin,
               cellWidth, cellHeight);

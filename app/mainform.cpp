@@ -209,10 +209,16 @@ void TMainForm::FormCreate() {
     VersionLabel->adjustSize();
     SetModeControls(AnalyzeModeBox->ItemIndex());
     fft.reset();
-    // Centred on the desktop.
+    CenterOnScreen();
+}
+
+void TMainForm::CenterOnScreen() {
+    // The frame counts once it is known, that is from the first showing on.
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->availableGeometry();
-        move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
+        const QSize outer = frameGeometry().size();
+        move(area.x() + (area.width() - outer.width()) / 2,
+             area.y() + (area.height() - outer.height()) / 2);
     }
 }
 
@@ -428,6 +434,7 @@ void TMainForm::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (!shown) {
         shown = true;
+        CenterOnScreen();
         RunHandler([this] { FormShow(); });
     }
 }

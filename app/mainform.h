@@ -117,6 +117,8 @@ private:
     // The display steps after a sampling run or a load: band labels, the
     // sampling window's borrowed fields, statistics, graph, modal showing.
     void ShowSeries();
+    // Centres the window, frame included, on the primary screen.
+    void CenterOnScreen();
 
     bool shown = false;
 };
