@@ -135,14 +135,25 @@ void TSamplingViewForm::GraphSaveButtonClick() {
 }
 
 int TSamplingViewForm::ShowModal(QWidget* owner) {
-    if (owner) {
-        // Centre the whole window, frame included, over the owner's.
-        const QSize frame = frameGeometry().size() - geometry().size();
-        const QSize outer = size() + frame;
-        const QRect over = owner->frameGeometry();
-        move(over.x() + (over.width() - outer.width()) / 2,
-             over.y() + (over.height() - outer.height()) / 2);
-    }
+    centreOver = owner;
+    CentreOverOwner();
     const TModalRunner& runner = Runner();
     return runner ? runner(*this) : exec();
+}
+
+void TSamplingViewForm::CentreOverOwner() {
+    if (centreOver == nullptr) {
+        return;
+    }
+    // The whole window, frame included, over the owner's; the frame is
+    // known once the window has been shown.
+    const QSize outer = frameGeometry().size();
+    const QRect over = centreOver->frameGeometry();
+    move(over.x() + (over.width() - outer.width()) / 2,
+         over.y() + (over.height() - outer.height()) / 2);
+}
+
+void TSamplingViewForm::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    CentreOverOwner();
 }

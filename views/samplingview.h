@@ -62,6 +62,14 @@ public:
     double period = 0.0;
     std::string unit;
     std::string imageDir;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void CentreOverOwner();
+
+    QWidget* centreOver = nullptr;
 };
 
 extern TSamplingViewForm* SamplingViewForm;

@@ -1,0 +1,357 @@
+// The spectrum window: layout, the band track bars and their labels, the
+// settings checks with their boxes, the aspect button, and the buttons that
+// do nothing without a spectrum.
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollArea>
+#include <QSignalSpy>
+#include <QSlider>
+#include <QSpinBox>
+#include <memory>
+
+#include "app/controls.h"
+#include "app/mainform.h"
+#include "tests/gui/guitest.h"
+#include "views/spectrumview.h"
+
+namespace {
+
+QWidget* Control(const char* name) {
+    QWidget* widget = SpectrumViewForm->findChild<QWidget*>(name);
+    if (widget == nullptr) {
+        qFatal("no control %s", name);
+    }
+    return widget;
+}
+
+QSpinBox* Spin(const char* name) {
+    return qobject_cast<QSpinBox*>(Control(name));
+}
+
+} // namespace
+
+class SpectrumViewTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TGuiRecorder> recorder;
+    std::unique_ptr<TForms> forms;
+
+private slots:
+    void init() {
+        recorder = std::make_unique<TGuiRecorder>();
+        forms = std::make_unique<TForms>();
+    }
+
+    void cleanup() {
+        forms.reset();
+        recorder.reset();
+    }
+
+    void windowAndScrollBox() {
+        TSpectrumViewForm* form = SpectrumViewForm;
+        QCOMPARE(form->windowTitle(), QString("スペクトルウィンドウ"));
+        QCOMPARE(form->size(), QSize(627, 701));
+        QCOMPARE(form->minimumSize(), form->maximumSize());
+        QCOMPARE(form->pos(), QPoint(0, 0));
+        QVERIFY(!form->isModal());
+        QVERIFY(!form->isVisible());
+        QCOMPARE(form->SpectrumDataScrollBox->geometry(), QRect(8, 8, 438, 684));
+        // The default graph, 434 x 680, fills the client area exactly.
+        QCOMPARE(form->SpectrumDataScrollBox->maximumViewportSize(), QSize(434, 680));
+        QCOMPARE(form->SpectrumGraph->geometry(), QRect(0, 0, 105, 105));
+        QVERIFY(form->RedrawButton->isDefault());
+    }
+
+    void spinEdits_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QRect>("geometry");
+        QTest::addColumn<int>("minimum");
+        QTest::addColumn<int>("maximum");
+        QTest::addColumn<int>("value");
+        QTest::addColumn<int>("step");
+        QTest::newRow("FupperBox") << "FupperBox" << QRect(549, 13, 44, 22) << -4 << 4 << 2 << 1;
+        QTest::newRow("FlowerBox") << "FlowerBox" << QRect(549, 41, 44, 22) << -4 << 4 << -3 << 1;
+        QTest::newRow("PupperBox") << "PupperBox" << QRect(549, 69, 44, 22) << -10 << 10 << 0 << 1;
+        QTest::newRow("PlowerBox") << "PlowerBox" << QRect(549, 97, 44, 22) << -10 << 10 << -9 << 1;
+        QTest::newRow("HorzSizeBox")
+            << "HorzSizeBox" << QRect(48, 19, 56, 22) << 100 << 3000 << 350 << 10;
+        QTest::newRow("VertSizeBox")
+            << "VertSizeBox" << QRect(48, 47, 56, 22) << 100 << 3000 << 630 << 10;
+    }
+
+    void spinEdits() {
+        QFETCH(QString, name);
+        QFETCH(QRect, geometry);
+        QFETCH(int, minimum);
+        QFETCH(int, maximum);
+        QFETCH(int, value);
+        QFETCH(int, step);
+        QSpinBox* box = Spin(name.toUtf8().constData());
+        QCOMPARE(box->geometry(), geometry);
+        QCOMPARE(box->minimum(), minimum);
+        QCOMPARE(box->maximum(), maximum);
+        QCOMPARE(box->value(), value);
+        QCOMPARE(box->singleStep(), step);
+        // The widest value shows in full.
+        for (int shown : {minimum, maximum}) {
+            box->setValue(shown);
+            QLineEdit* edit = box->findChild<QLineEdit*>();
+            QVERIFY2(edit->fontMetrics().horizontalAdvance(edit->text()) <= edit->width(),
+                     qPrintable(name));
+        }
+    }
+
+    void groupsButtonsAndHints_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QRect>("geometry");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("hint");
+        QTest::newRow("GroupBox1")
+            << "GroupBox1" << QRect(455, 136, 164, 113) << "グラフサイズ（余白除く）"
+            << "";
+        QTest::newRow("AspectAjustButton")
+            << "AspectAjustButton" << QRect(19, 75, 126, 25) << "縦横のスケールを統一"
+            << "縦横のスケールが同一になるように、横軸の大きさに合わせて縦軸の大きさを自動設定しま"
+               "す。";
+        QTest::newRow("DrawMethodBox") << "DrawMethodBox" << QRect(455, 255, 164, 58) << "描画方法"
+                                       << "スペクトルを描画する方法を選択します。";
+        QTest::newRow("GroupBox2") << "GroupBox2" << QRect(455, 319, 164, 130) << "回帰直線"
+                                   << "";
+        QTest::newRow("FupperBar") << "FupperBar" << QRect(3, 40, 158, 33) << ""
+                                   << "回帰直線を求める際の上限周波数を設定します。";
+        QTest::newRow("FlowerBar") << "FlowerBar" << QRect(3, 94, 158, 33) << ""
+                                   << "回帰直線を求める際の加減周波数を設定します。";
+        QTest::newRow("RedrawButton") << "RedrawButton" << QRect(492, 462, 91, 25) << "再描画"
+                                      << "グラフの設定を変更した際に再描画します。";
+        QTest::newRow("GraphSaveButton")
+            << "GraphSaveButton" << QRect(492, 502, 91, 25) << "グラフ保存..."
+            << "表示されているグラフをPNG画像として保存します。";
+        QTest::newRow("CloseButton") << "CloseButton" << QRect(492, 542, 91, 25) << "閉じる"
+                                     << "ウィンドウを閉じます。";
+    }
+
+    void groupsButtonsAndHints() {
+        QFETCH(QString, name);
+        QFETCH(QRect, geometry);
+        QFETCH(QString, caption);
+        QFETCH(QString, hint);
+        QWidget* widget = Control(name.toUtf8().constData());
+        QCOMPARE(widget->geometry(), geometry);
+        if (auto* button = qobject_cast<QPushButton*>(widget)) {
+            QCOMPARE(button->text(), caption);
+            QVERIFY(button->fontMetrics().horizontalAdvance(caption) + 4 <= button->width());
+        } else if (auto* box = qobject_cast<QGroupBox*>(widget)) {
+            QCOMPARE(box->title(), caption);
+            QVERIFY(box->fontMetrics().horizontalAdvance(caption) + 16 <= box->width());
+        }
+        QCOMPARE(widget->toolTip(), hint);
+    }
+
+    void drawMethodsAndTrackBars() {
+        TSpectrumViewForm* form = SpectrumViewForm;
+        QCOMPARE(form->DrawMethodBox->Count(), 3);
+        QCOMPARE(form->DrawMethodBox->Button(0)->text(), QString("点"));
+        QCOMPARE(form->DrawMethodBox->Button(1)->text(), QString("折れ線"));
+        QCOMPARE(form->DrawMethodBox->Button(2)->text(), QString("ヒストグラム"));
+        QCOMPARE(form->DrawMethodBox->ItemIndex(), 2);
+        // Two columns: the third item heads the second column.
+        QCOMPARE(form->DrawMethodBox->Button(2)->y(), form->DrawMethodBox->Button(0)->y());
+        QVERIFY(form->DrawMethodBox->Button(2)->x() > form->DrawMethodBox->Button(1)->x());
+        for (QSlider* bar : {form->FupperBar, form->FlowerBar}) {
+            QCOMPARE(bar->minimum(), -50);
+            QCOMPARE(bar->maximum(), 0);
+            QCOMPARE(bar->tickInterval(), 5);
+            QCOMPARE(bar->pageStep(), 5);
+            QCOMPARE(bar->tickPosition(), QSlider::TicksBelow);
+        }
+    }
+
+    void tabOrder() {
+        QCOMPARE(
+            TabStops(SpectrumViewForm, "AspectAjustButton"),
+            (QStringList{"AspectAjustButton", "HorzSizeBox", "VertSizeBox", "DrawMethodBoxItem0",
+                         "DrawMethodBoxItem1", "DrawMethodBoxItem2", "FupperBar", "FlowerBar",
+                         "RedrawButton", "GraphSaveButton", "CloseButton", "SpectrumDataScrollBox",
+                         "FupperBox", "FlowerBox", "PupperBox", "PlowerBox"}));
+    }
+
+    // At start-up the bars stand at 0 and -40 and the labels read the band
+    // for the default period of 0.025 s.
+    void bandAtStartUp() {
+        TSpectrumViewForm* form = SpectrumViewForm;
+        QCOMPARE(form->FupperBar->value(), 0);
+        QCOMPARE(form->FlowerBar->value(), -40);
+        QCOMPARE(form->FreqUpperLabel->text(), QString("上限周波数  20.00000Hz"));
+        QCOMPARE(form->FreqLowerLabel->text(), QString("下限周波数  0.00200Hz"));
+        QCOMPARE(form->state.upperRatio, 1.0);
+        QCOMPARE(form->state.lowerRatio, std::pow(10.0, -40 * 0.1));
+        QVERIFY(form->FreqUpperLabel->width() >= form->FreqUpperLabel->sizeHint().width());
+    }
+
+    // Moving a bar, by mouse, key or code, sets its ratio and label from the
+    // last run's fftPeriod and dataFraction; the state and the bar agree.
+    void barMovesFollowTheState_data() {
+        QTest::addColumn<bool>("upper");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("position");
+        QTest::addColumn<QString>("label");
+        QTest::newRow("upper-left") << true << int(Qt::Key_Left) << -1 << "上限周波数  15.88656Hz";
+        QTest::newRow("upper-page")
+            << true << int(Qt::Key_PageDown) << -5 << "上限周波数  6.32456Hz";
+        QTest::newRow("lower-right")
+            << false << int(Qt::Key_Right) << -39 << "下限周波数  0.00252Hz";
+        QTest::newRow("lower-home") << false << int(Qt::Key_Home) << -50 << "下限周波数  0.00020Hz";
+    }
+
+    void barMovesFollowTheState() {
+        QFETCH(bool, upper);
+        QFETCH(int, key);
+        QFETCH(int, position);
+        QFETCH(QString, label);
+        TSpectrumViewForm* form = SpectrumViewForm;
+        QSlider* bar = upper ? form->FupperBar : form->FlowerBar;
+        QTest::keyClick(bar, static_cast<Qt::Key>(key));
+        QCOMPARE(bar->value(), position);
+        QCOMPARE(upper ? form->state.UpperBarPosition() : form->state.LowerBarPosition(), position);
+        QCOMPARE((upper ? form->FreqUpperLabel : form->FreqLowerLabel)->text(), label);
+        QCOMPARE(upper ? form->state.upperRatio : form->state.lowerRatio,
+                 std::pow(10.0, position * 0.1));
+    }
+
+    // Setting the band from code moves the bars to the nearest tenth of a
+    // decade; the same positions again change neither ratios nor labels.
+    void setBandFrequencies() {
+        TSpectrumViewForm* form = SpectrumViewForm;
+        form->SetBandFrequencies(1.0, 0.002);
+        QCOMPARE(form->FlowerBar->value(), -27);
+        QCOMPARE(form->state.lowerRatio, std::pow(10.0, -27 * 0.1));
+        form->UpdateBandLabels(0.05);
+        const QString upperText = form->FreqUpperLabel->text();
+        const QString lowerText = form->FreqLowerLabel->text();
+        QCOMPARE(upperText, QString("上限周波数  10.00000Hz"));
+        form->SetBandFrequencies(1.0, 0.002);
+        QCOMPARE(form->FreqUpperLabel->text(), upperText);
+        QCOMPARE(form->FreqLowerLabel->text(), lowerText);
+        form->SetBandFrequencies(2.0, 1e-6);
+        QCOMPARE(form->FupperBar->value(), 0);
+        QCOMPARE(form->FlowerBar->value(), -50);
+    }
+
+    void settingsChecks_data() {
+        QTest::addColumn<int>("upperBar");
+        QTest::addColumn<int>("lowerBar");
+        QTest::addColumn<int>("fupper");
+        QTest::addColumn<int>("flower");
+        QTest::addColumn<int>("pupper");
+        QTest::addColumn<int>("plower");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("band-equal")
+            << -20 << -20 << 2 << -3 << 0 << -9
+            << "回帰直線の上限周波数は下限周波数より大きくなければなりません。";
+        QTest::newRow("band-crossed")
+            << -30 << -10 << 4 << -4 << 0 << 0
+            << "回帰直線の上限周波数は下限周波数より大きくなければなりません。";
+        QTest::newRow("frequency")
+            << 0 << -40 << 1 << 1 << 0 << -9 << "周波数の設定範囲が正しくありません。";
+        QTest::newRow("power") << 0 << -40 << 2 << -3 << -5 << -4
+                               << "パワーの設定範囲が正しくありません。";
+        QTest::newRow("all-good") << 0 << -40 << 2 << -3 << 0 << -9 << "";
+    }
+
+    void settingsChecks() {
+        QFETCH(int, upperBar);
+        QFETCH(int, lowerBar);
+        QFETCH(int, fupper);
+        QFETCH(int, flower);
+        QFETCH(int, pupper);
+        QFETCH(int, plower);
+        QFETCH(QString, message);
+        TSpectrumViewForm* form = SpectrumViewForm;
+        form->FupperBar->setValue(upperBar);
+        form->FlowerBar->setValue(lowerBar);
+        form->FupperBox->setValue(fupper);
+        form->FlowerBox->setValue(flower);
+        form->PupperBox->setValue(pupper);
+        form->PlowerBox->setValue(plower);
+        QCOMPARE(form->CheckSettings(), message.isEmpty());
+        if (message.isEmpty()) {
+            QVERIFY(recorder->messages.empty());
+            return;
+        }
+        QCOMPARE(recorder->messages.size(), std::size_t{1});
+        QCOMPARE(QString::fromStdString(recorder->messages[0].text), message);
+        QCOMPARE(recorder->messages[0].kind, TMessageKind::Error);
+        QCOMPARE(recorder->messages[0].owner, Owner(SpectrumViewForm));
+    }
+
+    // A number typed and confirmed at once counts, held within the range.
+    void typedValuesAreInterpretedAndHeldInRange() {
+        TSpectrumViewForm* form = SpectrumViewForm;
+        QLineEdit* edit = form->HorzSizeBox->findChild<QLineEdit*>();
+        edit->selectAll();
+        QTest::keyClicks(form->HorzSizeBox, "5");
+        QCOMPARE(edit->text(), QString("5"));
+        QCOMPARE(form->Settings().HorzSizeBox, 100);
+        edit = form->FlowerBox->findChild<QLineEdit*>();
+        edit->selectAll();
+        QTest::keyClicks(form->FlowerBox, "1");
+        QTest::keyClick(form->FlowerBox, Qt::Key_Return);
+        const TSpectrumSettings settings = form->Settings();
+        QCOMPARE(settings.FlowerBox, 1);
+        QCOMPARE(settings.FupperBox, 2);
+        QCOMPARE(settings.DrawMethodBox, 2);
+    }
+
+    void aspectButton_data() {
+        QTest::addColumn<int>("horz");
+        QTest::addColumn<int>("fupper");
+        QTest::addColumn<int>("flower");
+        QTest::addColumn<int>("pupper");
+        QTest::addColumn<int>("plower");
+        QTest::addColumn<int>("vert");
+        QTest::newRow("defaults") << 350 << 2 << -3 << 0 << -9 << 630;
+        QTest::newRow("500") << 500 << 2 << -3 << 0 << -9 << 900;
+        QTest::newRow("clamped-high") << 350 << 0 << -1 << 10 << -10 << 3000;
+        QTest::newRow("clamped-low") << 100 << 4 << -4 << 0 << -1 << 100;
+        QTest::newRow("truncated") << 110 << 2 << -1 << 0 << -5 << 183;
+        QTest::newRow("equal-frequencies-keep") << 350 << 1 << 1 << 0 << -9 << 630;
+    }
+
+    void aspectButton() {
+        QFETCH(int, horz);
+        QFETCH(int, fupper);
+        QFETCH(int, flower);
+        QFETCH(int, pupper);
+        QFETCH(int, plower);
+        QFETCH(int, vert);
+        TSpectrumViewForm* form = SpectrumViewForm;
+        form->HorzSizeBox->setValue(horz);
+        form->FupperBox->setValue(fupper);
+        form->FlowerBox->setValue(flower);
+        form->PupperBox->setValue(pupper);
+        form->PlowerBox->setValue(plower);
+        QTest::mouseClick(form->AspectAjustButton, Qt::LeftButton);
+        QCOMPARE(form->VertSizeBox->value(), vert);
+        QVERIFY(recorder->messages.empty());
+        QVERIFY2(form->SpectrumGraph->pixmap().isNull(), "the graph is not redrawn");
+    }
+
+    void buttonsDoNothingWithoutSpectrum() {
+        TSpectrumViewForm* form = SpectrumViewForm;
+        form->ShowModeless();
+        QTest::mouseClick(form->RedrawButton, Qt::LeftButton);
+        QTest::mouseClick(form->GraphSaveButton, Qt::LeftButton);
+        QVERIFY(recorder->messages.empty());
+        QVERIFY(recorder->dialogs.empty());
+        QVERIFY(form->SpectrumGraph->pixmap().isNull());
+        QTest::mouseClick(form->CloseButton, Qt::LeftButton);
+        QVERIFY(!form->isVisible());
+    }
+};
+
+ZM_GUI_TEST_MAIN(SpectrumViewTest)
+#include "spectrumview_test.moc"
