@@ -36,7 +36,9 @@ TDirectories ReadSettings(const TSettingsLocation& location) {
         Report("cannot determine the settings folder;", "the defaults apply", "");
     } else {
         if (!QDir().mkpath(Text(location.settingsDir))) {
+            // There is no file to read either; the defaults apply.
             Report("cannot create the settings folder", location.settingsDir, "");
+            return ReadDirectories(file, location.documentsDir);
         }
         std::string error;
         TIniLoadResult result = LoadIniFile(location.iniFileName, file, &error);
