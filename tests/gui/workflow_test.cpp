@@ -1,0 +1,357 @@
+// The three ways of working, end to end on generated recordings, driven as a
+// user drives the windows; the spectrum shown is compared pixel for pixel
+// with what the command-line front draws for the same settings.
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QSpinBox>
+#include <cmath>
+#include <memory>
+
+#include "app/analysisrun.h"
+#include "app/controls.h"
+#include "app/mainform.h"
+#include "engine/textformat.h"
+#include "tests/gui/guitest.h"
+#include "views/samplingview.h"
+#include "views/spectrumview.h"
+
+namespace {
+
+// Runs zittermark-cli on `input` with `options`, asking for the spectrum
+// graph (and the spectrum file when `csv` is given); returns the graph.
+QImage CliSpectrum(const TTempDir& dir, const QStringList& options, const std::string& input,
+                   const std::string& csv = {}) {
+    const QString png = QString::fromStdString(dir.File("cli.png"));
+    QStringList arguments = options;
+    arguments << "--spectrum-png" << png;
+    if (!csv.empty()) {
+        arguments << "--csv" << QString::fromStdString(csv);
+    }
+    arguments << QString::fromStdString(input);
+    QProcess cli;
+    cli.start(ZM_CLI_PATH, arguments);
+    if (!cli.waitForFinished(120000) || cli.exitCode() != 0) {
+        qWarning() << "zittermark-cli" << arguments << cli.readAllStandardError();
+        return QImage();
+    }
+    return QImage(png).convertToFormat(QImage::Format_RGB888);
+}
+
+void ChooseMode(TRadioGroup* group, int index) {
+    QTest::mouseClick(group->Button(index), Qt::LeftButton);
+}
+
+void TypeInto(QSpinBox* box, const QString& text) {
+    box->findChild<QLineEdit*>()->selectAll();
+    QTest::keyClicks(box, text);
+}
+
+QString BandLabel(const char* name, double frequency) {
+    return QString(name) + "  " + QString::fromStdString(FormatFixed(frequency, 5)) + "Hz";
+}
+
+} // namespace
+
+class WorkflowTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TTempDir> dir;
+    std::unique_ptr<TGuiRecorder> recorder;
+    std::unique_ptr<TForms> forms;
+    std::string wave;
+
+    void ChooseWave(const std::string& name) {
+        recorder->answers.push_back(name);
+        QTest::mouseClick(MainForm->WaveFileSelectButton, Qt::LeftButton);
+    }
+
+private slots:
+    void init() {
+        dir = std::make_unique<TTempDir>();
+        wave = dir->File("fluctuation.wav");
+        WriteRecording(wave);
+        recorder = std::make_unique<TGuiRecorder>();
+        forms = std::make_unique<TForms>();
+    }
+
+    void cleanup() {
+        forms.reset();
+        recorder.reset();
+        dir.reset();
+    }
+
+    // One click from a WAV file to the spectrum: 25 ms windows, the band
+    // reset to the whole spectrum whatever the user set, the Hamming window.
+    void easyMode() {
+        ChooseWave(wave);
+        SpectrumViewForm->FlowerBar->setValue(-10);
+        SpectrumViewForm->FupperBar->setValue(-3);
+        MainForm->SampleTimeBox->setValue(100);
+        QTest::mouseClick(MainForm->FFTStartButton, Qt::LeftButton);
+        QCOMPARE(recorder->Texts(), std::vector<std::string>{});
+        QCOMPARE(recorder->busy, (std::vector<bool>{true, false, true, false}));
+        QVERIFY(recorder->modal.empty());
+        QCOMPARE(MainForm->series.count, 480);
+        QCOMPARE(MainForm->series.period, 0.025);
+        QCOMPARE(MainForm->series.unit, std::string("Hz"));
+        QVERIFY(MainForm->fft != nullptr);
+        QCOMPARE(MainForm->fft->count, 512);
+        QCOMPARE(SpectrumViewForm->state.spectrum, MainForm->fft.get());
+        QVERIFY(SpectrumViewForm->isVisible());
+
+        // The band: the top of the spectrum and 2 / count of it.
+        const int lower = static_cast<int>(std::floor(std::log10(2.0 / 480) * 10 + 0.5));
+        QCOMPARE(SpectrumViewForm->FupperBar->value(), 0);
+        QCOMPARE(SpectrumViewForm->FlowerBar->value(), lower);
+        QCOMPARE(SpectrumViewForm->FreqUpperLabel->text(), BandLabel("上限周波数", 20.0));
+        QCOMPARE(SpectrumViewForm->FreqLowerLabel->text(),
+                 BandLabel("下限周波数", 0.5 / 0.025 * std::pow(10.0, lower * 0.1)));
+
+        const QImage shown = ShownImage(SpectrumViewForm->SpectrumGraph);
+        QCOMPARE(shown.size(), QSize(434, 680));
+        QCOMPARE(SpectrumViewForm->SpectrumGraph->size(), QSize(434, 680));
+        const std::string csv = dir->File("cli.csv");
+        QCOMPARE(shown, CliSpectrum(*dir, {}, wave, csv));
+
+        // The spectrum and the series of the easy run can be saved.
+        recorder->answers = {dir->File("gui.csv"), dir->File("gui.smp")};
+        QTest::mouseClick(MainForm->SpectrumSaveButton, Qt::LeftButton);
+        QTest::mouseClick(MainForm->SampleSaveButton, Qt::LeftButton);
+        QVERIFY(recorder->messages.empty());
+        QCOMPARE(ReadFileBytes(dir->File("gui.csv")), ReadFileBytes(csv));
+        QCOMPARE(ReadFileBytes(dir->File("gui.smp")), MainForm->series.SampleFileText());
+        QCOMPARE(MainForm->csvDir, dir->Path());
+        QCOMPARE(MainForm->sampleDir, dir->Path());
+        const TFileDialogRequest& csvDialog = recorder->dialogs[recorder->dialogs.size() - 2];
+        QCOMPARE(csvDialog.filter, std::string("CSVファイル (*.csv)"));
+        QCOMPARE(csvDialog.defaultSuffix, std::string("csv"));
+        QCOMPARE(csvDialog.kind, TFileDialogKind::Save);
+    }
+
+    // The user's parameters in one click; the band stays where the user put
+    // it, run after run.
+    void fixedMode() {
+        ChooseWave(wave);
+        ChooseMode(MainForm->AnalyzeModeBox, kFixedMode);
+        ChooseMode(MainForm->SamplingModeBox, kAmplitudeSampling);
+        MainForm->SampleTimeBox->setValue(40);
+        MainForm->WindowFunctionBox->setCurrentIndex(kHanningWindow);
+        SpectrumViewForm->FupperBar->setValue(-5);
+        SpectrumViewForm->FlowerBar->setValue(-30);
+        for (int run = 0; run < 2; ++run) {
+            QTest::mouseClick(MainForm->FFTStartButton, Qt::LeftButton);
+            QVERIFY(recorder->messages.empty());
+            QCOMPARE(MainForm->series.unit, std::string("RMS"));
+            QCOMPARE(MainForm->series.period, 0.04);
+            QCOMPARE(SpectrumViewForm->FupperBar->value(), -5);
+            QCOMPARE(SpectrumViewForm->FlowerBar->value(), -30);
+        }
+        QCOMPARE(ShownImage(SpectrumViewForm->SpectrumGraph),
+                 CliSpectrum(*dir,
+                             {"--mode", "fixed", "--sampling", "amplitude", "--period-ms", "40",
+                              "--window", "hanning", "--band-upper", "-5", "--band-lower", "-30"},
+                             wave));
+    }
+
+    // Sampling and analysis apart: the series in the modal sampling window,
+    // saved, loaded back, then analysed as it is.
+    void detailedMode() {
+        ChooseWave(wave);
+        ChooseMode(MainForm->AnalyzeModeBox, kDetailedMode);
+        MainForm->SampleTimeBox->setValue(50);
+        MainForm->BiasBox->setValue(8);
+        QStringList statistics;
+        QImage graph;
+        recorder->onModal = [&](QDialog&) {
+            statistics = QStringList{
+                SamplingViewForm->NumSampleLabel->text(), SamplingViewForm->DurationLabel->text(),
+                SamplingViewForm->AverageLabel->text(), SamplingViewForm->MaxLabel->text()};
+            graph = ShownImage(SamplingViewForm->SamplingDataGraph);
+        };
+        QTest::mouseClick(MainForm->SamplingStartButton, Qt::LeftButton);
+        QCOMPARE(recorder->modal, std::vector<std::string>{"SamplingViewForm"});
+        QVERIFY(recorder->messages.empty());
+        const TWaveAnalyze& series = MainForm->series;
+        QCOMPARE(series.count, 240);
+        QCOMPARE(statistics[0], QString("総サンプル数：240"));
+        QCOMPARE(statistics[1], QString("長さ：12.000sec"));
+        QCOMPARE(statistics[2],
+                 QString::fromStdString("平均値：" + FormatFixed(series.Average(), 3) + "Hz"));
+        QCOMPARE(graph.size(), QSize(800, 320));
+        QCOMPARE(SamplingViewForm->values, series.values.get());
+        // The band labels already show the new period; nothing was analysed.
+        QCOMPARE(SpectrumViewForm->FreqUpperLabel->text(), BandLabel("上限周波数", 10.0));
+        QVERIFY(!SpectrumViewForm->isVisible());
+        QVERIFY(MainForm->fft == nullptr);
+
+        const std::string sample = dir->File("take.smp");
+        recorder->answers = {sample, sample};
+        QTest::mouseClick(MainForm->SampleSaveButton, Qt::LeftButton);
+        const std::vector<double> before(series.values.get(), series.values.get() + series.count);
+        QTest::mouseClick(MainForm->SampleLoadButton, Qt::LeftButton);
+        QVERIFY(recorder->messages.empty());
+        QCOMPARE(recorder->modal.size(), std::size_t{2});
+        QCOMPARE(recorder->dialogs.back().kind, TFileDialogKind::Open);
+        QCOMPARE(recorder->dialogs.back().filter, std::string("サンプルファイル (*.smp)"));
+        QCOMPARE(recorder->dialogs.back().initialDir, dir->Path());
+        QCOMPARE(series.count, 240);
+        QVERIFY2(SamplingViewForm->values == series.values.get(), "refreshed after the load");
+
+        MainForm->WindowFunctionBox->setCurrentIndex(kRectangularWindow);
+        QTest::mouseClick(MainForm->FFTStartButton, Qt::LeftButton);
+        QVERIFY(recorder->messages.empty());
+        QVERIFY2(recorder->busy.size() == 4, "one sampling, one spectrum");
+        QCOMPARE(ShownImage(SpectrumViewForm->SpectrumGraph),
+                 CliSpectrum(*dir, {"--window", "rect"}, sample));
+    }
+
+    // A period typed and confirmed at once with Enter is held in range.
+    void typedPeriodConfirmedWithEnter() {
+        ChooseWave(wave);
+        ChooseMode(MainForm->AnalyzeModeBox, kFixedMode);
+        TypeInto(MainForm->SampleTimeBox, "1");
+        QTest::keyClick(MainForm->SampleTimeBox, Qt::Key_Return);
+        QVERIFY(recorder->messages.empty());
+        QCOMPARE(MainForm->series.period, 0.005);
+        QCOMPARE(MainForm->SampleTimeBox->value(), 5);
+        QVERIFY(SpectrumViewForm->isVisible());
+    }
+
+    // A file that is no WAV file stops the run with its box; the series and
+    // the spectrum of the run before stay.
+    void unreadableWaveStopsTheRun() {
+        ChooseWave(wave);
+        QTest::mouseClick(MainForm->FFTStartButton, Qt::LeftButton);
+        const TComplexFFT* spectrum = MainForm->fft.get();
+        const QImage shown = ShownImage(SpectrumViewForm->SpectrumGraph);
+        const std::string bogus = dir->File("bogus.wav");
+        WriteFileBytes(bogus, "RIFX this is no wave file at all");
+        MainForm->WaveFileBox->setText(QString::fromStdString(bogus));
+        for (int mode : {kEasyMode, kFixedMode, kDetailedMode}) {
+            recorder->Clear();
+            ChooseMode(MainForm->AnalyzeModeBox, mode);
+            QTest::mouseClick(mode == kDetailedMode ? MainForm->SamplingStartButton
+                                                    : MainForm->FFTStartButton,
+                              Qt::LeftButton);
+            QCOMPARE(recorder->Texts(), std::vector<std::string>{"WAVファイルを読み込めません。"});
+            QCOMPARE(recorder->messages[0].kind, TMessageKind::Error);
+            QCOMPARE(recorder->messages[0].owner, Owner(MainForm));
+            QCOMPARE(recorder->busy, (std::vector<bool>{true, false}));
+            QVERIFY(recorder->modal.empty());
+            QCOMPARE(MainForm->series.count, 480);
+            QCOMPARE(MainForm->fft.get(), spectrum);
+            QCOMPARE(ShownImage(SpectrumViewForm->SpectrumGraph), shown);
+        }
+    }
+
+    // Recordings shorter than a few windows give series of 1 to 3 values:
+    // the run goes through, the window shows nothing new, and its buttons
+    // do nothing.
+    void veryShortRecordings_data() {
+        QTest::addColumn<double>("seconds");
+        QTest::addColumn<int>("count");
+        QTest::newRow("one-value") << 0.01 << 1;
+        QTest::newRow("two-values") << 0.05 << 2;
+        QTest::newRow("three-values") << 0.07 << 3;
+    }
+
+    void veryShortRecordings() {
+        QFETCH(double, seconds);
+        QFETCH(int, count);
+        const std::string shortWave = dir->File("short.wav");
+        WriteRecording(shortWave, seconds);
+        ChooseWave(shortWave);
+        QTest::mouseClick(MainForm->FFTStartButton, Qt::LeftButton);
+        QVERIFY(recorder->messages.empty());
+        QCOMPARE(MainForm->series.count, count);
+        QVERIFY(MainForm->fft != nullptr);
+        QVERIFY(!SpectrumViewForm->state.CanDraw());
+        QVERIFY(SpectrumViewForm->isVisible());
+        QVERIFY(SpectrumViewForm->SpectrumGraph->pixmap().isNull());
+        QCOMPARE(SpectrumViewForm->FupperBar->value(), 0);
+        QTest::mouseClick(SpectrumViewForm->RedrawButton, Qt::LeftButton);
+        QTest::mouseClick(SpectrumViewForm->GraphSaveButton, Qt::LeftButton);
+        QVERIFY(recorder->messages.empty());
+        QVERIFY2(recorder->dialogs.size() == 1, "only the WAV dialog");
+    }
+
+    // Redrawing with other settings; refused settings keep the old graph.
+    void redrawAndRefusedSettings() {
+        ChooseWave(wave);
+        QTest::mouseClick(MainForm->FFTStartButton, Qt::LeftButton);
+        ChooseMode(SpectrumViewForm->DrawMethodBox, kDrawPolyline);
+        SpectrumViewForm->HorzSizeBox->setValue(500);
+        SpectrumViewForm->PlowerBox->setValue(-6);
+        QTest::mouseClick(SpectrumViewForm->RedrawButton, Qt::LeftButton);
+        QVERIFY(recorder->messages.empty());
+        const QImage redrawn = ShownImage(SpectrumViewForm->SpectrumGraph);
+        QCOMPARE(redrawn.size(), QSize(584, 680));
+        QCOMPARE(redrawn, CliSpectrum(*dir,
+                                      {"--draw", "polyline", "--size", "500", "630",
+                                       "--power-range", "-6", "0"},
+                                      wave));
+
+        SpectrumViewForm->FlowerBar->setValue(-10);
+        SpectrumViewForm->FupperBar->setValue(-10);
+        QTest::keyClick(SpectrumViewForm->PlowerBox, Qt::Key_Return);
+        QCOMPARE(recorder->Texts(),
+                 std::vector<std::string>{
+                     "回帰直線の上限周波数は下限周波数より大きくなければなりません。"});
+        QCOMPARE(recorder->messages[0].owner, Owner(SpectrumViewForm));
+        QCOMPARE(ShownImage(SpectrumViewForm->SpectrumGraph), redrawn);
+    }
+
+    // The spectrum graph saved as PNG is what the window shows; its folder
+    // goes to the settings file; a failed save is reported and forgotten.
+    void spectrumGraphSave() {
+        ChooseWave(wave);
+        QTest::mouseClick(MainForm->FFTStartButton, Qt::LeftButton);
+        const std::string png = dir->File("spectrum.png");
+        recorder->answers = {png};
+        QTest::mouseClick(SpectrumViewForm->GraphSaveButton, Qt::LeftButton);
+        QVERIFY(recorder->messages.empty());
+        const TFileDialogRequest& request = recorder->dialogs.back();
+        QCOMPARE(request.filter, std::string("PNGファイル (*.png)"));
+        QCOMPARE(request.defaultSuffix, std::string("png"));
+        QCOMPARE(request.initialDir, DocumentsDir());
+        QCOMPARE(request.owner, static_cast<QWidget*>(SpectrumViewForm));
+        QCOMPARE(QImage(QString::fromStdString(png)).convertToFormat(QImage::Format_RGB888),
+                 ShownImage(SpectrumViewForm->SpectrumGraph));
+        QCOMPARE(SpectrumViewForm->imageDir, dir->Path());
+
+        recorder->answers = {dir->File("missing/spectrum.png")};
+        QTest::mouseClick(SpectrumViewForm->GraphSaveButton, Qt::LeftButton);
+        QCOMPARE(recorder->Texts(), std::vector<std::string>{"ファイルの保存に失敗しました。"});
+        QCOMPARE(recorder->messages[0].owner, Owner(SpectrumViewForm));
+        QCOMPARE(SpectrumViewForm->imageDir, dir->Path());
+
+        forms->Close();
+        QVERIFY(ReadFileBytes(SettingsFile()).find("ImageDir=" + dir->Path() + "\r\n") !=
+                std::string::npos);
+    }
+
+    void failedExportsAreReported() {
+        ChooseWave(wave);
+        QTest::mouseClick(MainForm->FFTStartButton, Qt::LeftButton);
+        recorder->answers = {dir->File("gone/a.smp"), dir->File("gone/a.csv")};
+        QTest::mouseClick(MainForm->SampleSaveButton, Qt::LeftButton);
+        QTest::mouseClick(MainForm->SpectrumSaveButton, Qt::LeftButton);
+        QCOMPARE(recorder->Texts(), (std::vector<std::string>{"ファイルの保存に失敗しました。",
+                                                              "ファイルの保存に失敗しました。"}));
+        for (const TMessage& message : recorder->messages) {
+            QCOMPARE(message.kind, TMessageKind::Error);
+            QCOMPARE(message.owner, Owner(MainForm));
+        }
+        QCOMPARE(MainForm->sampleDir, DocumentsDir());
+        QCOMPARE(MainForm->csvDir, DocumentsDir());
+    }
+};
+
+ZM_GUI_TEST_MAIN(WorkflowTest)
+#include "workflow_test.moc"
