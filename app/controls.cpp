@@ -18,8 +18,10 @@
 #include <QStyleOptionGroupBox>
 #include <algorithm>
 #include <exception>
+#include <optional>
 
 #include "app/messagebox.h"
+#include "engine/textformat.h"
 #include "graph/canvas.h"
 #include "views/spectrumstate.h"
 
@@ -203,8 +205,13 @@ QSpinBox* MakeSpinEdit(QWidget* parent, const char* name, int left, int top, int
 }
 
 int SpinValue(QSpinBox* box) {
-    box->interpretText();
-    return std::clamp(box->value(), box->minimum(), box->maximum());
+    // Read the text itself, as typed, rather than the last value the box
+    // accepted: a number typed and confirmed at once counts.
+    const std::optional<long long> typed = ParseInteger(Utf8(box->cleanText()));
+    const long long value =
+        typed ? std::clamp<long long>(*typed, box->minimum(), box->maximum()) : box->minimum();
+    box->setValue(static_cast<int>(value));
+    return static_cast<int>(value);
 }
 
 QSlider* MakeTrackBar(QWidget* parent, const char* name, int left, int top, int width, int height,

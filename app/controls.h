@@ -85,8 +85,9 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const std::string& ca
 QSpinBox* MakeSpinEdit(QWidget* parent, const char* name, int left, int top, int width, int height,
                        int minimum, int maximum, int value, int increment = 1);
 
-// The value a run uses: the typed text interpreted first (so a number typed
-// and confirmed at once with Enter counts), then held within the range.
+// The value a run uses: the box's text as typed (so a number typed and
+// confirmed at once with Enter counts), held within the range; a text that
+// is not a whole number reads as the minimum. The box then shows that value.
 int SpinValue(QSpinBox* box);
 
 // A horizontal track bar of -50 ... 0 with a tick every 5 below it, a page
