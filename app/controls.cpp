@@ -16,6 +16,7 @@
 #include <QSpinBox>
 #include <QStyleFactory>
 #include <QStyleOptionGroupBox>
+#include <QStyleOptionSpinBox>
 #include <algorithm>
 #include <exception>
 #include <optional>
@@ -45,9 +46,40 @@ public:
         return QProxyStyle::styleHint(hint, option, widget, returnData);
     }
 
+    // The text of a radio item starts 4 pixels after its circle, as the
+    // native items do, so the longest item fits its cell.
+    int pixelMetric(PixelMetric metric, const QStyleOption* option,
+                    const QWidget* widget) const override {
+        if (metric == PM_RadioButtonLabelSpacing) {
+            return 4;
+        }
+        return QProxyStyle::pixelMetric(metric, option, widget);
+    }
+
     // A group box's caption sits in its frame line, 8 pixels from the left.
+    // Spin edits keep narrow buttons, so a value as wide as -32768 shows in
+    // full in a box 57 pixels wide.
     QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option, SubControl part,
                          const QWidget* widget) const override {
+        const auto* spin = qstyleoption_cast<const QStyleOptionSpinBox*>(option);
+        if (control == CC_SpinBox && spin && spin->buttonSymbols != QAbstractSpinBox::NoButtons) {
+            constexpr int kButtonWidth = 10;
+            const int frame = spin->frame ? 2 : 0;
+            const QRect inside = option->rect.adjusted(frame, frame, -frame, -frame);
+            const int buttonLeft = inside.right() - kButtonWidth + 1;
+            const int half = inside.height() / 2;
+            switch (part) {
+            case SC_SpinBoxEditField:
+                return QRect(inside.left(), inside.top(), inside.width() - kButtonWidth,
+                             inside.height());
+            case SC_SpinBoxUp:
+                return QRect(buttonLeft, inside.top(), kButtonWidth, half);
+            case SC_SpinBoxDown:
+                return QRect(buttonLeft, inside.top() + half, kButtonWidth, inside.height() - half);
+            default:
+                break;
+            }
+        }
         const auto* box = qstyleoption_cast<const QStyleOptionGroupBox*>(option);
         if (control == CC_GroupBox && part == SC_GroupBoxLabel && box && !box->text.isEmpty()) {
             const QFontMetrics& metrics = box->fontMetrics;

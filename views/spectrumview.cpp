@@ -66,8 +66,8 @@ TSpectrumViewForm::TSpectrumViewForm() {
     int row = 0;
     for (const TRangeRow& r : rows) {
         MakeLabel(this, r.labelName, r.label, 455, r.top);
-        MakeLabel(this, QString("TenLabel%1").arg(row + 1).toUtf8().constData(), "10の", 525,
-                  r.top);
+        MakeLabel(this, QString("TenLabel%1").arg(row + 1).toUtf8().constData(), "10の", 525, r.top,
+                  TLabelAnchor::Right, 24);
         *boxes[row] =
             MakeSpinEdit(this, r.boxName, 549, r.top - 5, 44, 22, r.minimum, r.maximum, r.value);
         MakeLabel(this, QString("UnitLabel%1").arg(row + 1).toUtf8().constData(), r.unit, 595,

@@ -4,8 +4,13 @@
 #include <QAbstractSpinBox>
 #include <QComboBox>
 #include <QDir>
+#include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPixmap>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
 #include <sys/stat.h>
 
 #include "app/busycursor.h"
@@ -127,6 +132,62 @@ QStringList TabStops(QWidget* window, const QString& start) {
         names = names.mid(at) + names.mid(0, at);
     }
     return names;
+}
+
+QStringList Misfits(QWidget* window) {
+    QStringList misfits;
+    auto inner = [](QWidget* widget) {
+        for (QWidget* up = widget->parentWidget(); up; up = up->parentWidget()) {
+            if (qobject_cast<QAbstractSpinBox*>(up) || qobject_cast<QComboBox*>(up) ||
+                qobject_cast<QAbstractScrollArea*>(up)) {
+                return true;
+            }
+        }
+        return false;
+    };
+    const QList<QWidget*> all = window->findChildren<QWidget*>();
+    for (QWidget* widget : all) {
+        if (inner(widget) || !widget->isVisibleTo(window)) {
+            continue;
+        }
+        const QFontMetrics metrics = widget->fontMetrics();
+        bool fits = true;
+        if (auto* label = qobject_cast<QLabel*>(widget)) {
+            fits =
+                label->sizeHint().width() <= label->width() && metrics.height() <= label->height();
+        } else if (auto* button = qobject_cast<QPushButton*>(widget)) {
+            QString text = button->text();
+            text.remove('&');
+            const int icon = button->icon().isNull() ? 0 : button->iconSize().width() + 4;
+            fits = metrics.horizontalAdvance(text) + icon + 8 <= button->width();
+        } else if (auto* radio = qobject_cast<QRadioButton*>(widget)) {
+            const QStyle* style = radio->style();
+            fits = style->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth, nullptr, radio) +
+                       style->pixelMetric(QStyle::PM_RadioButtonLabelSpacing, nullptr, radio) +
+                       metrics.horizontalAdvance(radio->text()) <=
+                   radio->width();
+        } else if (auto* box = qobject_cast<QGroupBox*>(widget)) {
+            fits = metrics.horizontalAdvance(box->title()) + 16 <= box->width();
+        } else if (auto* spin = qobject_cast<QSpinBox*>(widget)) {
+            const QLineEdit* edit = spin->findChild<QLineEdit*>();
+            for (int value : {spin->minimum(), spin->maximum()}) {
+                // The edit keeps two pixels of margin on either side.
+                const int width = edit->fontMetrics().horizontalAdvance(QString::number(value));
+                fits = fits && width + 4 <= edit->width();
+            }
+        }
+        if (!fits) {
+            misfits << widget->objectName();
+        }
+        for (QWidget* other : all) {
+            if (other != widget && other->parentWidget() == widget->parentWidget() &&
+                other->isVisibleTo(window) && !inner(other) && widget < other &&
+                widget->geometry().intersects(other->geometry())) {
+                misfits << widget->objectName() + "/" + other->objectName();
+            }
+        }
+    }
+    return misfits;
 }
 
 TMessageOwner Owner(QWidget* window) {

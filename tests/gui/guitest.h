@@ -104,5 +104,10 @@ QImage ShownImage(const class QLabel* image);
 // The controls that Tab visits in `window`, in order, starting at `start`.
 QStringList TabStops(QWidget* window, const QString& start);
 
+// The controls of `window` whose text does not fit them (labels, buttons,
+// radio items, group captions, the widest value of spin edits) and the
+// pairs of sibling controls that overlap, by name; empty when all is well.
+QStringList Misfits(QWidget* window);
+
 // The owner value the windows pass for `window`.
 TMessageOwner Owner(QWidget* window);

@@ -12,6 +12,7 @@
 #include <QSpinBox>
 #include <memory>
 
+#include "app/analysisrun.h"
 #include "app/controls.h"
 #include "app/mainform.h"
 #include "tests/gui/guitest.h"
@@ -74,210 +75,26 @@ private slots:
         QVERIFY(qAbs(MainForm->frameGeometry().center().y() - screen.center().y()) <= 1);
     }
 
-    void controlGeometry_data() {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("parent");
-        QTest::addColumn<QRect>("geometry");
-        const struct {
-            const char* name;
-            const char* parent;
-            QRect geometry;
-        } rows[] = {
-            {"GroupBox3", "MainForm", {8, 8, 489, 49}},
-            {"WaveFileBox", "GroupBox3", {10, 17, 405, 21}},
-            {"WaveFileSelectButton", "GroupBox3", {421, 15, 58, 25}},
-            {"AnalyzeModeBox", "MainForm", {8, 64, 489, 41}},
-            {"GroupBox1", "MainForm", {8, 109, 489, 116}},
-            {"SamplingModeBox", "GroupBox1", {16, 19, 113, 78}},
-            {"SampleTimeBox", "GroupBox1", {226, 24, 57, 22}},
-            {"BiasBox", "GroupBox1", {226, 52, 57, 22}},
-            {"SamplingStartButton", "GroupBox1", {342, 18, 137, 25}},
-            {"SampleSaveButton", "GroupBox1", {342, 49, 137, 25}},
-            {"SampleLoadButton", "GroupBox1", {342, 80, 137, 25}},
-            {"GroupBox2", "MainForm", {8, 231, 489, 106}},
-            {"FFTStartButton", "GroupBox2", {16, 24, 129, 25}},
-            {"WindowFunctionBox", "GroupBox2", {342, 26, 137, 21}},
-            {"SpectrumSaveButton", "GroupBox2", {16, 64, 129, 25}},
-            {"ShowSpectrumViewButton", "GroupBox2", {342, 64, 137, 25}},
-            {"JumpManualButton", "MainForm", {421, 343, 75, 25}},
-        };
-        for (const auto& row : rows) {
-            QTest::newRow(row.name) << row.name << row.parent << row.geometry;
-        }
+    // Every text fits its control and no control runs into another.
+    void textsFitAndNothingOverlaps() {
+        QCOMPARE(Misfits(MainForm), QStringList{});
+        QCOMPARE(Misfits(SamplingViewForm), QStringList{});
+        QCOMPARE(Misfits(SpectrumViewForm), QStringList{});
     }
 
-    void controlGeometry() {
-        QFETCH(QString, name);
-        QFETCH(QString, parent);
-        QFETCH(QRect, geometry);
-        QWidget* widget = Control(name.toUtf8().constData());
-        QCOMPARE(widget->parentWidget()->objectName(), parent);
-        QCOMPARE(widget->geometry(), geometry);
-    }
-
-    void labelsFitAndKeepTheirPlace_data() {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("left");  // -1: right-aligned to `right`
-        QTest::addColumn<int>("right"); // -1: left-aligned at `left`
-        QTest::addColumn<int>("top");
-        QTest::newRow("Label1") << "Label1"
-                                << "サンプリング周期" << -1 << 220 << 29;
-        QTest::newRow("Label2") << "Label2"
-                                << "msec" << 289 << -1 << 29;
-        QTest::newRow("Label3") << "Label3"
-                                << "バイアス値" << -1 << 220 << 57;
-        QTest::newRow("Label4") << "Label4"
-                                << "/32768" << 289 << -1 << 57;
-        QTest::newRow("Label6") << "Label6"
-                                << "窓関数" << -1 << 336 << 30;
-        QTest::newRow("VersionLabel") << "VersionLabel"
-                                      << "Version 1.16" << 8 << -1 << 349;
-        QTest::newRow("Label5") << "Label5"
-                                << "WAVファイルをここにドロップできます" << 163 << -1 << 349;
-    }
-
-    void labelsFitAndKeepTheirPlace() {
-        QFETCH(QString, name);
-        QFETCH(QString, text);
-        QFETCH(int, left);
-        QFETCH(int, right);
-        QFETCH(int, top);
-        auto* label = qobject_cast<QLabel*>(Control(name.toUtf8().constData()));
-        QVERIFY(label);
-        QCOMPARE(label->text(), text);
-        QVERIFY(label->width() >= label->sizeHint().width());
-        QCOMPARE(label->y(), top);
-        if (left >= 0) {
-            QCOMPARE(label->x(), left);
-        } else {
-            QCOMPARE(label->x() + label->width(), right);
-        }
-        // Nothing a label shows may run under the next control to its right.
-        for (QWidget* other :
-             label->parentWidget()->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
-            if (other != label && other->isVisibleTo(MainForm)) {
-                QVERIFY2(!other->geometry().intersects(label->geometry()),
-                         qPrintable(name + " overlaps " + other->objectName()));
-            }
-        }
-    }
-
-    void captionsHintsAndItems_data() {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("caption");
-        QTest::addColumn<QString>("hint");
-        QTest::newRow("WaveFileSelectButton") << "WaveFileSelectButton"
-                                              << "参照..."
-                                              << "解析するWAVファイルを選択します。";
-        QTest::newRow("SamplingStartButton") << "SamplingStartButton"
-                                             << "サンプリング開始..."
-                                             << "設定された条件でサンプリングを行います。";
-        QTest::newRow("SampleSaveButton")
-            << "SampleSaveButton"
-            << "サンプリングデータ保存..."
-            << "直前にサンプリングしたデータをテキスト形式で保存します。";
-        QTest::newRow("SampleLoadButton")
-            << "SampleLoadButton"
-            << "サンプリングデータ読込..."
-            << "テキストファイルからサンプリングデータを読み込みます。";
-        QTest::newRow("FFTStartButton")
-            << "FFTStartButton"
-            << "解析実行"
-            << "かんたんモードの場合はサンプリングとスペクトル解析を行います。詳細モードの場合は直"
-               "前にサンプリングされたデータに対してスペクトル解析を行います。";
-        QTest::newRow("SpectrumSaveButton") << "SpectrumSaveButton"
-                                            << "スペクトルデータ保存..."
-                                            << "直前にFFT解析したスペクトルをCSV形式で保存します。";
-        QTest::newRow("ShowSpectrumViewButton")
-            << "ShowSpectrumViewButton"
-            << "スペクトルウィンドウを表示"
-            << "スペクトルウィンドウが閉じているときに再表示します。";
-        QTest::newRow("JumpManualButton") << "JumpManualButton"
-                                          << "ヘルプ(&H)"
-                                          << "";
-        QTest::newRow("GroupBox3") << "GroupBox3"
-                                   << "解析ファイル"
-                                   << "";
-        QTest::newRow("GroupBox1") << "GroupBox1"
-                                   << "サンプリング"
-                                   << "";
-        QTest::newRow("GroupBox2") << "GroupBox2"
-                                   << "スペクトル解析"
-                                   << "";
-        QTest::newRow("AnalyzeModeBox")
-            << "AnalyzeModeBox"
-            << "解析モード"
-            << "[かんたんモード]では１ステップで解析ができ、[詳細モード]では条件を細かく指定して解"
-               "析することができます。[固定モード]では設定された条件にしたがって１ステップで解析で"
-               "きます。";
-        QTest::newRow("SamplingModeBox")
-            << "SamplingModeBox"
-            << "サンプリングモード"
-            << "楽曲の音程に着目して解析したいときは[周波数]を、音量に着目して解析したいときは["
-               "振幅]を選択します。";
-        QTest::newRow("SampleTimeBox")
-            << "SampleTimeBox"
-            << ""
-            << "ウェーブデータを区切る時間の長さをミリ秒単位で指定します。";
-        QTest::newRow("BiasBox")
-            << "BiasBox"
-            << ""
-            << "無音部分にノイズが含まれている場合、ノイズの影響を除去するために指定します。";
-        QTest::newRow("WindowFunctionBox") << "WindowFunctionBox"
-                                           << ""
-                                           << "FFTを実行する際に適用する窓関数を選択します。";
-    }
-
-    void captionsHintsAndItems() {
-        QFETCH(QString, name);
-        QFETCH(QString, caption);
-        QFETCH(QString, hint);
-        QWidget* widget = Control(name.toUtf8().constData());
-        if (auto* button = qobject_cast<QPushButton*>(widget)) {
-            QCOMPARE(button->text(), caption);
-            // The caption fits the button with room for its frame.
-            const int needed = button->fontMetrics().horizontalAdvance(button->text().remove('&')) +
-                               button->iconSize().width() * !button->icon().isNull();
-            QVERIFY2(needed + 4 <= button->width(), qPrintable(name));
-        } else if (auto* box = qobject_cast<QGroupBox*>(widget)) {
-            QCOMPARE(box->title(), caption);
-        }
-        QCOMPARE(widget->toolTip(), hint);
-        if (!hint.isEmpty()) {
-            QCOMPARE(widget->toolTipDuration(), kHintDisplayMs);
-        }
-    }
-
-    void itemsAndDefaults() {
-        QCOMPARE(MainForm->AnalyzeModeBox->Count(), 3);
-        QCOMPARE(MainForm->AnalyzeModeBox->Button(0)->text(), QString("かんたんモード"));
-        QCOMPARE(MainForm->AnalyzeModeBox->Button(1)->text(), QString("詳細モード"));
-        QCOMPARE(MainForm->AnalyzeModeBox->Button(2)->text(), QString("固定モード"));
-        QCOMPARE(MainForm->AnalyzeModeBox->ItemIndex(), 0);
-        // Three columns side by side in one row.
-        QCOMPARE(MainForm->AnalyzeModeBox->Button(0)->y(),
-                 MainForm->AnalyzeModeBox->Button(2)->y());
-        QCOMPARE(MainForm->SamplingModeBox->Button(0)->text(), QString("周波数（音程）"));
-        QCOMPARE(MainForm->SamplingModeBox->Button(1)->text(), QString("振幅（音量）"));
-        QCOMPARE(MainForm->SamplingModeBox->ItemIndex(), 0);
-        QCOMPARE(MainForm->SampleTimeBox->minimum(), 5);
-        QCOMPARE(MainForm->SampleTimeBox->maximum(), 1000);
+    void startsInTheEasyModeWithTheDefaults() {
+        QCOMPARE(MainForm->AnalyzeModeBox->ItemIndex(), int(kEasyMode));
+        QCOMPARE(MainForm->SamplingModeBox->ItemIndex(), int(kFrequencySampling));
         QCOMPARE(MainForm->SampleTimeBox->value(), 25);
-        QCOMPARE(MainForm->BiasBox->minimum(), -32768);
-        QCOMPARE(MainForm->BiasBox->maximum(), 32767);
         QCOMPARE(MainForm->BiasBox->value(), 0);
-        QCOMPARE(MainForm->WindowFunctionBox->count(), 3);
-        QCOMPARE(MainForm->WindowFunctionBox->itemText(0), QString("矩形窓"));
-        QCOMPARE(MainForm->WindowFunctionBox->itemText(1), QString("ハニング窓"));
-        QCOMPARE(MainForm->WindowFunctionBox->itemText(2), QString("ハミング窓"));
-        QCOMPARE(MainForm->WindowFunctionBox->currentIndex(), 2);
+        QCOMPARE(MainForm->WindowFunctionBox->currentIndex(), int(kHammingWindow));
         QVERIFY(MainForm->FFTStartButton->isDefault());
+        QCOMPARE(MainForm->VersionLabel->text(), QString("Version 1.16"));
         QVERIFY(!MainForm->JumpManualButton->icon().isNull());
-        QCOMPARE(MainForm->WaveFileBox->text(), QString());
         QVERIFY(MainForm->fft == nullptr);
         QCOMPARE(MainForm->series.count, 0);
         QCOMPARE(HintDelayMs(), kHintDelayMs);
+        QCOMPARE(MainForm->SampleTimeBox->toolTipDuration(), kHintDisplayMs);
     }
 
     void tabOrder() {
