@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/fftunit.h"
+#include "engine/textformat.h"
 #include "graph/png.h"
 #include "graph/xygraph.h"
 #include "tests/support/testsupport.h"
