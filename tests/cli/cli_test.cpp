@@ -219,7 +219,7 @@ TEST(Cli, FailedFilesAreReportedAndTheOthersStillRun) {
     EXPECT_NE(run.err.find(bad + ": WAVファイルを読み込めません。"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find(badSmp + ": ファイルの形式が正しくありません。"), std::string::npos)
         << run.err;
-    EXPECT_NE(run.out.find(good + ": count=10 "), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find(good + ": count=80 "), std::string::npos) << run.out;
     EXPECT_TRUE(FileExists(dir.File("good.csv")));
     EXPECT_FALSE(FileExists(dir.File("bad.csv")));
 }
