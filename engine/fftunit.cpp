@@ -36,6 +36,14 @@ void ConjugateValue(double* a, int x) {
 }
 
 void Permute(int n, int* scratch, double* a, bool conjugate) {
+    if (n <= 2) {
+        // One value (or none): nothing moves, and the offset scheme below
+        // would reach past it.
+        if (n == 2 && conjugate) {
+            ConjugateValue(a, 0);
+        }
+        return;
+    }
     scratch[0] = 0;
     int l = n;
     int m = 1;
