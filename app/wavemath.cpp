@@ -17,14 +17,13 @@ constexpr int kHalfWidth = 128 / 2;
 // trunc(x) - 64 ... trunc(x) + 64 that lie inside a series of `count` values.
 // Returns false when none does (including a position that is not a number),
 // so that no out-of-range value is ever converted to an index.
-bool SourceRange(double x, int count, double* centre, int* first, int* last) {
+bool SourceRange(double x, int count, int* first, int* last) {
     const double c = std::trunc(x);
     const double lo = std::max(c - kHalfWidth, 0.0);
     const double hi = std::min(c + kHalfWidth, count - 1.0);
     if (!(lo <= hi)) {
         return false;
     }
-    *centre = c;
     *first = static_cast<int>(lo);
     *last = static_cast<int>(hi);
     return true;
@@ -44,14 +43,19 @@ void ResampleSeries(const TWaveAnalyze& series, TComplexFFT& fft, double dataFra
     for (int g = 0; g < fft.count; ++g) {
         const double x = g * dataFraction;
         double sum = 0.0;
-        double c = 0.0;
         int first = 0;
         int last = -1;
-        if (SourceRange(x, series.count, &c, &first, &last)) {
-            // sin((x - i) pi) = (-1)^(c - i) sin((x - c) pi) for whole c - i,
-            // so one sine serves all 129 taps; only the sign alternates.
-            const double s = std::sin((x - c) * kPi);
-            const long long offset = static_cast<long long>(c) - first;
+        if (SourceRange(x, series.count, &first, &last)) {
+            // sin((x - i) pi) = (-1)^(r - i) sin((x - r) pi) for any whole r,
+            // so one sine serves all 129 taps and only the sign alternates.
+            // r is the integer nearest to x rather than trunc(x): with
+            // |x - r| <= 1/2 the shared sine keeps its full relative accuracy,
+            // whereas sin((x - c) pi) for x - c close to 1 is a small value
+            // computed near pi, and its absolute rounding error would be
+            // magnified in the weight of the nearest source index.
+            const double r = std::round(x);
+            const double s = std::sin((x - r) * kPi);
+            const long long offset = static_cast<long long>(r) - first;
             double sign = (offset % 2 == 0) ? 1.0 : -1.0;
             for (int i = first; i <= last; ++i) {
                 const double d = x - i;
@@ -69,10 +73,9 @@ void ResampleSeriesDirect(const TWaveAnalyze& series, TComplexFFT& fft, double d
     for (int g = 0; g < fft.count; ++g) {
         const double x = g * dataFraction;
         double sum = 0.0;
-        double c = 0.0;
         int first = 0;
         int last = -1;
-        if (SourceRange(x, series.count, &c, &first, &last)) {
+        if (SourceRange(x, series.count, &first, &last)) {
             for (int i = first; i <= last; ++i) {
                 sum += Sinc((x - i) * kPi) * values[i];
             }
