@@ -174,25 +174,6 @@ INSTANTIATE_TEST_SUITE_P(Bins, CosineOnBin,
                                     std::to_string(info.param.bin);
                          });
 
-TEST(Execute, OneValueIsLeftAsItIs) {
-    TComplexFFT fft(1);
-    fft.SetValue(0, Complex{0.3, -0.2});
-    fft.Execute();
-    EXPECT_EQ(fft.data[0].re, 0.3);
-    EXPECT_EQ(fft.data[0].im, -0.2);
-}
-
-TEST(Power, BinZeroIsSquaredMagnitudeAndOthersFourTimesIt) {
-    TComplexFFT fft(4);
-    fft.SetValue(0, Complex{3.0, 4.0});
-    fft.SetValue(1, Complex{3.0, 4.0});
-    fft.SetValue(3, Complex{-0.5, 0.0});
-    EXPECT_EQ(fft.Power(0), 25.0);
-    EXPECT_EQ(fft.Power(1), 100.0);
-    EXPECT_EQ(fft.Power(2), 0.0);
-    EXPECT_EQ(fft.Power(3), 1.0);
-}
-
 // ---- Peak ---------------------------------------------------------------------------------
 
 TEST(PeakBin, FirstOfEqualMaximaWins) {

@@ -162,22 +162,6 @@ TEST_P(KernelAgainstDirectDft, RandomImpulseAndConstantInputsBothSigns) {
 
 INSTANTIATE_TEST_SUITE_P(PowersOfTwo, KernelAgainstDirectDft, testing::Range(0, 13), SizeName);
 
-TEST(Kernel, ConstantGivesNTimesItselfAtBinZeroOnly) {
-    const int n = 64;
-    std::vector<double> a(2 * n);
-    for (int j = 0; j < n; ++j) {
-        a[2 * j] = 0.5;
-    }
-    TKernelStore store(n);
-    ComplexFft(2 * n, -1, a.data(), store.work.data(), store.table.data());
-    EXPECT_DOUBLE_EQ(a[0], 32.0);
-    EXPECT_EQ(a[1], 0.0);
-    for (int k = 1; k < n; ++k) {
-        EXPECT_NEAR(a[2 * k], 0.0, 1e-14) << k;
-        EXPECT_NEAR(a[2 * k + 1], 0.0, 1e-14) << k;
-    }
-}
-
 // ---- Round trips --------------------------------------------------------------------
 
 class KernelRoundTrip : public testing::TestWithParam<int> {};
