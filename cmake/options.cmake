@@ -9,10 +9,7 @@ target_compile_options(zm_options INTERFACE
     -fno-fast-math)
 
 if(ZM_SANITIZE)
-    # -O1: GCC 12 at -O2 with the sanitizers miscompiles std::vector's length
-    # check in GoogleTest's parameter generators (a 15-element vector is
-    # reported as larger than max_size()).
     target_compile_options(zm_options INTERFACE
-        -O1 -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+        -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
     target_link_options(zm_options INTERFACE -fsanitize=address,undefined)
 endif()
