@@ -67,17 +67,17 @@ INSTANTIATE_TEST_SUITE_P(Sizes, Construction, testing::Values(1, 2, 4, 8, 1024, 
 
 // ---- Windows ----------------------------------------------------------------------------
 
-struct TWindowCase {
+struct TWindowWeightCase {
     const char* name;
     void (TComplexFFT::*set)();
     long double a0; // w(i) = a0 - (1 - a0) cos(2 pi i / (N - 1))
     double rounded[8];
 };
 
-class Windows : public testing::TestWithParam<TWindowCase> {};
+class Windows : public testing::TestWithParam<TWindowWeightCase> {};
 
 TEST_P(Windows, EightPointWeightsAreSymmetricWithDivisorNMinusOne) {
-    const TWindowCase& c = GetParam();
+    const TWindowWeightCase& c = GetParam();
     TComplexFFT fft(8);
     (fft.*c.set)();
     for (int i = 0; i < 8; ++i) {
@@ -108,15 +108,15 @@ TEST_P(Windows, ApplyWindowScalesBothParts) {
 
 INSTANTIATE_TEST_SUITE_P(
     Kinds, Windows,
-    testing::Values(TWindowCase{"Hanning",
+    testing::Values(TWindowWeightCase{"Hanning",
                                 &TComplexFFT::SetHanningWindow,
                                 0.5L,
                                 {0, 0.1883, 0.6113, 0.9505, 0.9505, 0.6113, 0.1883, 0}},
-                    TWindowCase{"Hamming",
+                    TWindowWeightCase{"Hamming",
                                 &TComplexFFT::SetHammingWindow,
                                 0.54L,
                                 {0.08, 0.2532, 0.6424, 0.9544, 0.9544, 0.6424, 0.2532, 0.08}}),
-    [](const testing::TestParamInfo<TWindowCase>& info) { return info.param.name; });
+    [](const testing::TestParamInfo<TWindowWeightCase>& info) { return info.param.name; });
 
 // ---- Transform and power --------------------------------------------------------------
 
