@@ -403,8 +403,9 @@ TEST(SampleFileLoad, MissingFileOrFolderCannotBeOpened) {
 }
 
 TEST(SampleFileLoad, HugeDeclaredCountFailsBeforeAllocating) {
-    // A stream that claims to be small: the count is refused on the size
-    // alone. Under AddressSanitizer an allocation of 16 GiB would abort.
+    // 1000 real values and a count of 2^31 - 1: the format message, not the
+    // count message that would follow the 1000th value, shows that the count
+    // was refused on the stream size alone, before the array was allocated.
     std::string text = Title() + "0.025,2147483647,Hz\r\nSamples\r\n";
     for (int i = 0; i < 1000; ++i) {
         text += "1\r\n";
