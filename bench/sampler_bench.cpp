@@ -98,7 +98,7 @@ void BM_SampleBaselineReadFrames(benchmark::State& state) {
     }
     ReportAudioRate(state);
 }
-BENCHMARK(BM_SampleBaselineReadFrames)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SampleBaselineReadFrames)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_SampleFrequency(benchmark::State& state) {
     const std::string& path = RecordingPath();
@@ -112,7 +112,7 @@ void BM_SampleFrequency(benchmark::State& state) {
     }
     ReportAudioRate(state);
 }
-BENCHMARK(BM_SampleFrequency)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SampleFrequency)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_SampleAmplitude(benchmark::State& state) {
     const std::string& path = RecordingPath();
@@ -126,6 +126,6 @@ void BM_SampleAmplitude(benchmark::State& state) {
     }
     ReportAudioRate(state);
 }
-BENCHMARK(BM_SampleAmplitude)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SampleAmplitude)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
