@@ -189,50 +189,61 @@ void TCanvas::DrawSegment(TPixelPoint a, TPixelPoint b) {
     const int64_t uLo = xMajor ? xLo : yLo, uHi = xMajor ? xHi : yHi;
     const int64_t vLo = xMajor ? yLo : xLo, vHi = xMajor ? yHi : xHi;
 
-    // Major axis: u0 + su * k in [uLo, uHi).
     int64_t kBegin = 0, kEnd = n;
-    if (su > 0) {
-        kBegin = std::max(kBegin, uLo - u0);
-        kEnd = std::min(kEnd, uHi - u0);
-    } else {
-        kBegin = std::max(kBegin, u0 - uHi + 1);
-        kEnd = std::min(kEnd, u0 - uLo + 1);
-    }
-    if (kBegin >= kEnd) {
-        return;
-    }
-
-    // Minor axis: the offset m(k) = floor((2 k minor + n - 1) / (2 n)) must lie
-    // in [mLo, mHi). m never decreases with k, and m(k) >= M exactly when
-    // k >= ceil((2 n M - n + 1) / (2 minor)), which turns the band into a range
-    // of k. The products need more than 64 bits for far-away end points.
-    const int64_t mLo = sv > 0 ? vLo - v0 : v0 - vHi + 1;
-    const int64_t mHi = sv > 0 ? vHi - v0 : v0 - vLo + 1;
-    const int128 twoN = static_cast<int128>(2) * n;
-    if (minor == 0) {
-        if (mLo > 0 || mHi <= 0) {
-            return;
+    int64_t m = 0;     // minor offset of pixel kBegin
+    int64_t r = n - 1; // and the remainder of its numerator
+    const bool inside = u0 >= uLo && u0 < uHi && v0 >= vLo && v0 < vHi && u0 + du >= uLo &&
+                        u0 + du < uHi && v0 + dv >= vLo && v0 + dv < vHi;
+    // A line with both ends inside the rectangle lies wholly inside it, which
+    // is the usual case and needs no clipping arithmetic.
+    if (!inside) {
+        // Major axis: u0 + su * k in [uLo, uHi).
+        if (su > 0) {
+            kBegin = std::max(kBegin, uLo - u0);
+            kEnd = std::min(kEnd, uHi - u0);
+        } else {
+            kBegin = std::max(kBegin, u0 - uHi + 1);
+            kEnd = std::min(kEnd, u0 - uLo + 1);
         }
-    } else {
-        auto firstAtLeast = [&](int64_t m) {
-            int128 k = CeilDiv(twoN * m - n + 1, static_cast<int128>(2) * minor);
-            return std::clamp<int128>(k, 0, n);
-        };
-        kBegin = std::max<int64_t>(kBegin, static_cast<int64_t>(firstAtLeast(mLo)));
-        kEnd = std::min<int64_t>(kEnd, static_cast<int64_t>(firstAtLeast(mHi)));
         if (kBegin >= kEnd) {
             return;
         }
+
+        // Minor axis: the offset m(k) = floor((2 k minor + n - 1) / (2 n)) must
+        // lie in [mLo, mHi). m never decreases with k, and m(k) >= M exactly
+        // when k >= ceil((2 n M - n + 1) / (2 minor)), which turns the band into
+        // a range of k. The products need more than 64 bits for far-away end
+        // points.
+        const int64_t mLo = sv > 0 ? vLo - v0 : v0 - vHi + 1;
+        const int64_t mHi = sv > 0 ? vHi - v0 : v0 - vLo + 1;
+        const int128 twoN = static_cast<int128>(2) * n;
+        if (minor == 0) {
+            if (mLo > 0 || mHi <= 0) {
+                return;
+            }
+        } else {
+            auto firstAtLeast = [&](int64_t bound) {
+                int128 k = CeilDiv(twoN * bound - n + 1, static_cast<int128>(2) * minor);
+                return std::clamp<int128>(k, 0, n);
+            };
+            kBegin = std::max<int64_t>(kBegin, static_cast<int64_t>(firstAtLeast(mLo)));
+            kEnd = std::min<int64_t>(kEnd, static_cast<int64_t>(firstAtLeast(mHi)));
+            if (kBegin >= kEnd) {
+                return;
+            }
+        }
+
+        // The numerator 2 k minor + n - 1 at kBegin, split into the offset m
+        // and the remainder r, 0 <= r < 2n.
+        const int128 numerator = static_cast<int128>(2) * kBegin * minor + n - 1;
+        m = static_cast<int64_t>(FloorDiv(numerator, twoN));
+        r = static_cast<int64_t>(numerator - twoN * m);
     }
 
-    // Bresenham from kBegin: the numerator 2 k minor + n - 1 split into the
-    // offset m and the remainder r, 0 <= r < 2n. Each step adds 2 minor <= 2n
-    // to r, so the offset grows by at most one per step.
-    const int128 numerator = static_cast<int128>(2) * kBegin * minor + n - 1;
-    int64_t m = static_cast<int64_t>(FloorDiv(numerator, twoN));
-    int64_t r = static_cast<int64_t>(numerator - twoN * m);
+    // Bresenham from kBegin: each step adds 2 minor <= 2n to r, so the offset
+    // grows by at most one per step.
     const int64_t twoMinor = 2 * minor;
-    const int64_t twoNarrow = 2 * n;
+    const int64_t twoLength = 2 * n;
     int64_t u = u0 + su * kBegin;
     int phase = static_cast<int>((startPhase + kBegin) % kDashPeriod);
     const bool dotted = penStyle == static_cast<int>(TPenStyle::Dot);
@@ -247,8 +258,8 @@ void TCanvas::DrawSegment(TPixelPoint a, TPixelPoint b) {
         }
         u += su;
         r += twoMinor;
-        if (r >= twoNarrow) {
-            r -= twoNarrow;
+        if (r >= twoLength) {
+            r -= twoLength;
             ++m;
         }
         if (++phase == kDashPeriod) {
