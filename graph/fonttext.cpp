@@ -50,7 +50,10 @@ public:
         if (FT_Init_FreeType(&library) != 0) {
             library = nullptr;
         }
-        fontconfigReady = FcInit() == FcTrue;
+        // A configuration of our own, not the process-wide one: other parts of
+        // the program (the GUI toolkit) may use that, and ours is released
+        // completely at exit.
+        fontconfig = FcInitLoadConfigAndFonts();
     }
     ~TFontSystem() {
         for (auto& entry : faces) {
@@ -59,13 +62,16 @@ public:
         if (library) {
             FT_Done_FreeType(library);
         }
+        if (fontconfig) {
+            FcConfigDestroy(fontconfig);
+        }
     }
     TFontSystem(const TFontSystem&) = delete;
     TFontSystem& operator=(const TFontSystem&) = delete;
 
     std::mutex mutex;
     FT_Library library = nullptr;
-    bool fontconfigReady = false;
+    FcConfig* fontconfig = nullptr;
     std::map<std::string, TFontFace*> byName;
     std::map<std::pair<std::string, int>, std::unique_ptr<TFontFace>> faces;
 };
@@ -117,14 +123,15 @@ enum class TMatchRule { SameFamily, Japanese, Any };
 
 // fontconfig's best match for the pattern, taken only if it satisfies the
 // rule: a best match always exists, but it may be a face of another family.
-bool MatchFont(FcPattern* pattern, TMatchRule rule, const std::string& family, TFontFile& file) {
+bool MatchFont(FcConfig* config, FcPattern* pattern, TMatchRule rule, const std::string& family,
+               TFontFile& file) {
     if (!pattern) {
         return false;
     }
-    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcConfigSubstitute(config, pattern, FcMatchPattern);
     FcDefaultSubstitute(pattern);
     FcResult result = FcResultNoMatch;
-    FcPattern* font = FcFontMatch(nullptr, pattern, &result);
+    FcPattern* font = FcFontMatch(config, pattern, &result);
     FcPatternDestroy(pattern);
     if (!font) {
         return false;
@@ -146,7 +153,7 @@ bool MatchFont(FcPattern* pattern, TMatchRule rule, const std::string& family, T
     return accepted;
 }
 
-std::vector<TFontFile> Candidates(const std::string& faceName) {
+std::vector<TFontFile> Candidates(FcConfig* config, const std::string& faceName) {
     // The system's Japanese proportional Gothic is not installed here; the
     // IPA face of the same design and metrics stands in for it.
     std::string family = faceName;
@@ -161,15 +168,15 @@ std::vector<TFontFile> Candidates(const std::string& faceName) {
             FcPatternAddString(pattern, FC_FAMILY,
                                reinterpret_cast<const FcChar8*>(family.c_str()));
         }
-        if (MatchFont(pattern, TMatchRule::SameFamily, family, file)) {
+        if (MatchFont(config, pattern, TMatchRule::SameFamily, family, file)) {
             files.push_back(file);
         }
     }
     FcPattern* japanese = FcNameParse(reinterpret_cast<const FcChar8*>(":lang=ja"));
-    if (MatchFont(japanese, TMatchRule::Japanese, family, file)) {
+    if (MatchFont(config, japanese, TMatchRule::Japanese, family, file)) {
         files.push_back(file);
     }
-    if (MatchFont(FcPatternCreate(), TMatchRule::Any, family, file)) {
+    if (MatchFont(config, FcPatternCreate(), TMatchRule::Any, family, file)) {
         files.push_back(file);
     }
     return files;
@@ -342,8 +349,8 @@ const TFontFace* FindFontFace(const std::string& faceName) {
         return found->second;
     }
     TFontFace* face = nullptr;
-    if (system.library && system.fontconfigReady) {
-        for (const TFontFile& file : Candidates(faceName)) {
+    if (system.library && system.fontconfig) {
+        for (const TFontFile& file : Candidates(system.fontconfig, faceName)) {
             face = LoadFace(system, file);
             if (face) {
                 break;

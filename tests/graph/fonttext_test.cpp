@@ -33,9 +33,10 @@ TBitmap Drawn(const std::string& text, int height, TColor background, TColor ink
 // The families fontconfig lists as covering Japanese.
 std::vector<std::string> JapaneseFamilies() {
     std::vector<std::string> families;
+    FcConfig* config = FcInitLoadConfigAndFonts();
     FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>(":lang=ja"));
     FcObjectSet* objects = FcObjectSetBuild(FC_FAMILY, nullptr);
-    FcFontSet* fonts = FcFontList(nullptr, pattern, objects);
+    FcFontSet* fonts = FcFontList(config, pattern, objects);
     for (int i = 0; fonts && i < fonts->nfont; ++i) {
         FcChar8* family = nullptr;
         for (int j = 0; FcPatternGetString(fonts->fonts[i], FC_FAMILY, j, &family) == FcResultMatch;
@@ -48,6 +49,7 @@ std::vector<std::string> JapaneseFamilies() {
     }
     FcObjectSetDestroy(objects);
     FcPatternDestroy(pattern);
+    FcConfigDestroy(config);
     return families;
 }
 
