@@ -96,7 +96,8 @@ public:
     void TextOut(int x, int y, const std::string& text);
     // Width and height in pixels of the text in the current font: the sum of
     // the glyph advances (as TextOut places them) and the character-cell
-    // height. Without a font the width is 0.
+    // height (the font height; 0 for heights outside 1 ... kMaxFontHeight).
+    // Without a font the width is 0.
     int TextWidth(const std::string& text);
     int TextHeight(const std::string& text);
 

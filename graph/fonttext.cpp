@@ -36,10 +36,12 @@ public:
     int64_t unitsPerEm = 0;
     int64_t ascent = 0;  // font units above the baseline
     int64_t descent = 0; // font units below it (positive)
-    int currentHeight = 0;
-    // Keyed by (height, code point); a glyph is never changed once stored, so
-    // pointers handed out stay valid and the pixels stay the same.
-    std::map<std::pair<int, char32_t>, std::unique_ptr<TGlyph>> glyphs;
+    // The size FreeType's face is set to, and the rendered glyphs keyed by
+    // (height, code point). Both change behind the font system's lock only; a
+    // glyph is never changed once stored, so pointers handed out stay valid
+    // and the pixels stay the same.
+    mutable int currentHeight = 0;
+    mutable std::map<std::pair<int, char32_t>, std::unique_ptr<TGlyph>> glyphs;
 };
 
 namespace {
@@ -275,7 +277,7 @@ char32_t NextCodePoint(std::string_view text, std::size_t& pos) {
 // The glyph of a character at a height, rendered on first use. Must be called
 // with the font system's lock held. A glyph FreeType cannot load is stored
 // empty, with no advance, so it is not retried.
-const TGlyph* GlyphOf(TFontFace& font, int height, char32_t codePoint) {
+const TGlyph* GlyphOf(const TFontFace& font, int height, char32_t codePoint) {
     auto key = std::make_pair(height, codePoint);
     auto found = font.glyphs.find(key);
     if (found != font.glyphs.end()) {
@@ -326,11 +328,9 @@ std::vector<const TGlyph*> GlyphsOf(const TFontFace* face, int height, std::stri
     std::vector<const TGlyph*> glyphs;
     TFontSystem& system = FontSystem();
     std::lock_guard<std::mutex> lock(system.mutex);
-    // Faces are handed out as const; their caches are ours to fill.
-    TFontFace& font = const_cast<TFontFace&>(*face);
     std::size_t pos = 0;
     while (pos < text.size()) {
-        glyphs.push_back(GlyphOf(font, height, NextCodePoint(text, pos)));
+        glyphs.push_back(GlyphOf(*face, height, NextCodePoint(text, pos)));
     }
     return glyphs;
 }

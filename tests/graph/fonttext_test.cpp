@@ -80,6 +80,8 @@ TEST(FontMetrics, CellHeightIsTheFontHeight) {
     EXPECT_EQ(canvas.TextHeight("10^-3"), 12);
     canvas.SetFont(kGothic, 0, 16);
     EXPECT_EQ(canvas.TextHeight(""), 16);
+    canvas.SetFont(kGothic, 0, 0);
+    EXPECT_EQ(canvas.TextHeight("1"), 0);
     // IPAPGothic: winAscent 1802, winDescent 401, so the baseline lies
     // 12 * 1802 / 2203 = 9.8 -> 10 and 16 * 1802 / 2203 = 13.09 -> 13 below
     // the top of the cell.
