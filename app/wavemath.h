@@ -14,8 +14,10 @@ double Sinc(double x);
 // N values of fft. series.count >= 1.
 //
 // Evaluates one sine per output point, using
-// sin((x - i) pi) = (-1)^(c - i) sin((x - c) pi); agrees with the direct
-// formula to 1e-12 relative to the largest |value|.
+// sin((x - i) pi) = (-1)^(r - i) sin((x - r) pi) with r the integer nearest
+// to x (so that the shared sine is taken at |x - r| <= 1/2, where it is
+// accurate relative to its size); an exact x == i keeps the weight 1.0.
+// Agrees with the direct formula to 1e-12 relative to the largest |value|.
 void ResampleSeries(const TWaveAnalyze& series, TComplexFFT& fft, double dataFraction);
 
 // The direct formula, 129 sines per output point: the reference for tests and

@@ -13,3 +13,11 @@ if(ZM_SANITIZE)
         -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
     target_link_options(zm_options INTERFACE -fsanitize=address,undefined)
 endif()
+
+# Fuzzing instruments the whole core for coverage and memory errors, not only
+# the fuzz targets' own files.
+if(ZM_FUZZ)
+    target_compile_options(zm_options INTERFACE
+        -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+    target_link_options(zm_options INTERFACE -fsanitize=address,undefined)
+endif()

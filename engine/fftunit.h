@@ -76,12 +76,14 @@ public:
 
     // Writes the spectrum file: a header line and one "%.4f,%.10f" row per
     // bin i = 0 ... R-1, R = trunc(N * dataFraction) / 2 but never beyond bin
-    // N/2, CR LF line ends, through a temporary file and a rename. Returns
-    // false, writing nothing, when fftPeriod is not finite and positive or
-    // on any write failure (an existing file then stays intact).
+    // N/2 (a negative fraction gives no rows, an infinite one all N/2 + 1),
+    // CR LF line ends, through a temporary file and a rename. Returns false,
+    // writing nothing, when fftPeriod is not finite and positive (or so small
+    // that its reciprocal overflows), when dataFraction is NaN, or on any
+    // write failure (an existing file then stays intact).
     bool SaveCsv(const std::string& fileName, double fftPeriod, double dataFraction) const;
 
-    // The exact text SaveCsv writes (empty when fftPeriod is refused).
+    // The exact text SaveCsv writes (empty when the arguments are refused).
     std::string CsvText(double fftPeriod, double dataFraction) const;
 
     int count;                   // N

@@ -1,5 +1,334 @@
 #include "engine/waveanalyze.h"
 
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <new>
+#include <optional>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+#include "app/messagebox.h"
+#include "engine/safefile.h"
+#include "engine/textformat.h"
+#include "engine/wavefile.h"
+
+namespace {
+
+// A long window is read in blocks of at most this many frames, so memory
+// stays bounded whatever the window length a file's sample rate produces.
+constexpr uint32_t kBlockFrames = 65536;
+
+// Level crossings of one window, fed in consecutive pieces.
+struct TCrossingCounter {
+    double bias;
+    bool started = false;
+    float previous = 0.0f;
+    int64_t crossings = 0;
+
+    void Add(const float* x, std::size_t n) {
+        std::size_t j = 0;
+        if (!started && n > 0) {
+            // A window whose first sample lies on the level counts it once.
+            if (x[0] == bias) {
+                ++crossings;
+            }
+            previous = x[0];
+            started = true;
+            j = 1;
+        }
+        // A downward crossing or touch, or an upward one; a pair whose earlier
+        // sample lies exactly on the level counts nothing. The float samples
+        // are compared with the double level as they are.
+        for (; j < n; ++j) {
+            const float current = x[j];
+            if ((previous > bias && current <= bias) || (previous < bias && current >= bias)) {
+                ++crossings;
+            }
+            previous = current;
+        }
+    }
+};
+
+// Sum of squares of one window, in index order.
+struct TSquareSum {
+    double sum = 0.0;
+
+    void Add(const float* x, std::size_t n) {
+        for (std::size_t j = 0; j < n; ++j) {
+            const double v = x[j];
+            sum += v * v;
+        }
+    }
+};
+
+struct TSampledSeries {
+    std::unique_ptr<double[]> values;
+    int count = 0;
+    double period = 0.0;
+};
+
+enum class TSamplingRule { Frequency, Amplitude };
+
+// Reads `name` window by window and reduces each window to one value by the
+// rule. Nothing is returned when the file cannot be read or the window holds
+// no frame, so the caller's series is only ever replaced as a whole.
+std::optional<TSampledSeries> SampleWindows(const std::string& name, double requestedPeriod,
+                                            TSamplingRule rule, double bias) {
+    TWaveFile wave;
+    if (!wave.Open(name)) {
+        return std::nullopt;
+    }
+    const int32_t rate = wave.format.sampleRate;
+    const int64_t windowFrames = TWaveAnalyze::WindowLength(rate, requestedPeriod);
+    if (windowFrames < 1) {
+        return std::nullopt;
+    }
+    const uint64_t frames = wave.frameCount;
+    const uint64_t window = static_cast<uint64_t>(windowFrames);
+    const uint64_t windows = frames / window + (frames % window != 0 ? 1 : 0);
+    if (windows > static_cast<uint64_t>(INT_MAX)) {
+        return std::nullopt;
+    }
+
+    TSampledSeries result;
+    result.count = static_cast<int>(windows);
+    // The true duration of the window, not the requested one.
+    result.period = static_cast<double>(windowFrames) / rate;
+    std::vector<float> buffer;
+    try {
+        if (windows > 0) {
+            result.values = std::make_unique<double[]>(windows);
+        }
+        buffer.resize(static_cast<std::size_t>(std::min<uint64_t>(window, kBlockFrames)));
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
+
+    for (uint64_t w = 0; w < windows; ++w) {
+        TCrossingCounter crossings{bias};
+        TSquareSum squares;
+        uint64_t left = window;
+        while (left > 0) {
+            const unsigned want = static_cast<unsigned>(std::min<uint64_t>(left, buffer.size()));
+            const int got = wave.ReadFrames(buffer.data(), want);
+            if (got <= 0) {
+                break;
+            }
+            if (rule == TSamplingRule::Frequency) {
+                crossings.Add(buffer.data(), static_cast<std::size_t>(got));
+            } else {
+                squares.Add(buffer.data(), static_cast<std::size_t>(got));
+            }
+            left -= static_cast<uint64_t>(got);
+            if (static_cast<unsigned>(got) < want) {
+                break; // the data have ended
+            }
+        }
+        if (left > 0 && rule == TSamplingRule::Frequency) {
+            // A partial or missing tail reads as zeros. Only its first zero
+            // can meet the level differently from its neighbour; two zeros
+            // side by side never cross, and zeros add nothing to a sum, so
+            // the rest of the tail is never materialised.
+            const float zero = 0.0f;
+            crossings.Add(&zero, 1);
+        }
+        if (rule == TSamplingRule::Frequency) {
+            result.values[w] = static_cast<double>(crossings.crossings) * 0.5 / result.period;
+        } else {
+            result.values[w] = std::sqrt(squares.sum / static_cast<double>(window));
+        }
+    }
+    wave.Close();
+    return result;
+}
+
+// The title line in CP932, as every sample file carries it:
+// "サンプリング周期(sec)","サンプル数","単位"
+constexpr std::string_view kTitleLine =
+    "\"\x83\x54\x83\x93\x83\x76\x83\x8A\x83\x93\x83\x4F\x8E\xFC\x8A\xFA(sec)\","
+    "\"\x83\x54\x83\x93\x83\x76\x83\x8B\x90\x94\",\"\x92\x50\x88\xCA\"";
+// "サンプリング周期", the text that identifies a sample file, in CP932 and in
+// UTF-8.
+constexpr std::string_view kPeriodTitleCp932 =
+    "\x83\x54\x83\x93\x83\x76\x83\x8A\x83\x93\x83\x4F\x8E\xFC\x8A\xFA";
+constexpr std::string_view kPeriodTitleUtf8 = "サンプリング周期";
+
+const char* const kOpenFailed = "ファイルのオープンに失敗しました。";
+const char* const kBadFormat = "ファイルの形式が正しくありません。";
+const char* const kCountMismatch = "サンプルの数が一致しません。";
+
+bool IsBlankOrControl(char c) {
+    return static_cast<unsigned char>(c) <= 0x20;
+}
+
+// Reads the lines of a sample file as a text-mode stream would: CR LF is one
+// line end, a line is at most 255 characters including its line end (a longer
+// line comes in pieces), and trailing blanks and control characters are
+// stripped.
+class TLineReader {
+public:
+    explicit TLineReader(std::istream& in) : buffer(in.rdbuf()) {}
+
+    // Reads the next line into `line`. False, with `line` empty, when the
+    // stream ended before the line's first character.
+    bool Read(std::string& line) {
+        line.clear();
+        bool any = false;
+        std::size_t characters = 0;
+        while (buffer && characters < 255) {
+            int c = buffer->sbumpc();
+            if (c == std::char_traits<char>::eof()) {
+                break;
+            }
+            any = true;
+            ++consumed;
+            ++characters;
+            if (c == '\r' && buffer->sgetc() == '\n') {
+                buffer->sbumpc();
+                ++consumed;
+                c = '\n';
+            }
+            if (c == '\n') {
+                break;
+            }
+            line.push_back(static_cast<char>(c));
+        }
+        while (!line.empty() && IsBlankOrControl(line.back())) {
+            line.pop_back();
+        }
+        return any;
+    }
+
+    // Bytes taken from the stream so far.
+    uint64_t Consumed() const { return consumed; }
+
+private:
+    std::streambuf* buffer;
+    uint64_t consumed = 0;
+};
+
+// Splits comma text: fields are separated by commas; a field that begins
+// with a double quote runs to the matching closing quote, two double quotes
+// inside it standing for one; outside quotes, blanks and control characters
+// also end a field and are skipped. A comma at the very end adds an empty
+// field. An unclosed quote runs to the end of the text.
+std::vector<std::string> SplitCommaText(std::string_view text) {
+    std::vector<std::string> fields;
+    std::size_t p = 0;
+    const std::size_t n = text.size();
+    auto skipBlanks = [&] {
+        while (p < n && IsBlankOrControl(text[p])) {
+            ++p;
+        }
+    };
+    skipBlanks();
+    while (p < n) {
+        std::string field;
+        if (text[p] == '"') {
+            ++p;
+            while (p < n) {
+                if (text[p] == '"') {
+                    if (p + 1 < n && text[p + 1] == '"') {
+                        field.push_back('"');
+                        p += 2;
+                        continue;
+                    }
+                    ++p;
+                    break;
+                }
+                field.push_back(text[p++]);
+            }
+        } else {
+            const std::size_t start = p;
+            while (p < n && !IsBlankOrControl(text[p]) && text[p] != ',') {
+                ++p;
+            }
+            field.assign(text.substr(start, p - start));
+        }
+        fields.push_back(std::move(field));
+        skipBlanks();
+        if (p < n && text[p] == ',') {
+            if (p + 1 == n) {
+                fields.emplace_back();
+            }
+            ++p;
+            skipBlanks();
+        }
+    }
+    return fields;
+}
+
+std::string QuotedUnit(const std::string& unit) {
+    std::string quoted = "\"";
+    for (char c : unit) {
+        // A doubled quote reads back as one, so any unit survives a reload.
+        if (c == '"') {
+            quoted.push_back('"');
+        }
+        quoted.push_back(c);
+    }
+    quoted.push_back('"');
+    return quoted;
+}
+
+bool Fail(const char* message) {
+    ShowErrorBox(message);
+    return false;
+}
+
+} // namespace
+
+int64_t TWaveAnalyze::WindowLength(int32_t sampleRate, double period) {
+    if (sampleRate <= 0 || !(period > 0.0) || !std::isfinite(period)) {
+        return 0;
+    }
+    const double rate = sampleRate;
+    const double product = rate * period;
+    // No window that long can be read; beyond 2^53 the product is an integer
+    // whose neighbours are not, and no caller needs its floor.
+    if (!(product < 9007199254740992.0)) {
+        return INT64_MAX;
+    }
+    // The rounded product may have been rounded up onto the next integer
+    // (8000 x 0.009 is 71.99999999999999 exactly but 72 as a double). The
+    // fused multiply-add computes rate * period - candidate with one
+    // rounding, which keeps the sign of the exact difference; the difference
+    // is a multiple of the period's last bit and so never rounds to zero.
+    double candidate = std::floor(product);
+    if (std::fma(rate, period, -candidate) < 0.0) {
+        candidate -= 1.0;
+    }
+    return static_cast<int64_t>(candidate);
+}
+
+bool TWaveAnalyze::SampleFrequency(const std::string& name, double period, double bias) {
+    std::optional<TSampledSeries> sampled =
+        SampleWindows(name, period, TSamplingRule::Frequency, bias);
+    if (!sampled) {
+        return false;
+    }
+    values = std::move(sampled->values);
+    count = sampled->count;
+    this->period = sampled->period;
+    return true;
+}
+
+bool TWaveAnalyze::SampleAmplitude(const std::string& name, double period) {
+    std::optional<TSampledSeries> sampled =
+        SampleWindows(name, period, TSamplingRule::Amplitude, 0.0);
+    if (!sampled) {
+        return false;
+    }
+    values = std::move(sampled->values);
+    count = sampled->count;
+    this->period = sampled->period;
+    return true;
+}
+
 TWaveAnalyze::TWaveAnalyze() = default;
 
 TWaveAnalyze::~TWaveAnalyze() = default;
@@ -25,4 +354,110 @@ double TWaveAnalyze::Maximum() const {
     return m;
 }
 
-void TWaveAnalyze::SetUnit(const std::string& text) { unit = text; }
+void TWaveAnalyze::SetUnit(const std::string& text) {
+    unit = text;
+}
+
+std::string TWaveAnalyze::SampleFileText() const {
+    std::string text;
+    text.reserve(96 + static_cast<std::size_t>(std::max(count, 0)) * 16);
+    text.append(kTitleLine);
+    text += "\r\n";
+    text += FormatFixed(period, 6);
+    text += ',';
+    text += FormatInt(count);
+    text += ',';
+    text += QuotedUnit(unit);
+    text += "\r\n\"Samples\"\r\n";
+    for (int i = 0; i < count; ++i) {
+        text += FormatFixed(values[i], 9);
+        text += "\r\n";
+    }
+    return text;
+}
+
+bool TWaveAnalyze::SaveToFile(const std::string& name) const {
+    return WriteFileAtomically(name, SampleFileText());
+}
+
+bool TWaveAnalyze::LoadFromFile(const std::string& name) {
+    // Only a regular file has a size to bound the declared count by; a
+    // folder or a device cannot be opened as a sample file.
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(name, error)) {
+        return Fail(kOpenFailed);
+    }
+    const std::uintmax_t size = std::filesystem::file_size(name, error);
+    std::ifstream in(name, std::ios::binary);
+    if (error || !in) {
+        return Fail(kOpenFailed);
+    }
+    return LoadFromStream(in, size);
+}
+
+bool TWaveAnalyze::LoadFromStream(std::istream& stream, std::uint64_t streamSize) {
+    TLineReader reader(stream);
+    std::string line;
+
+    reader.Read(line);
+    if (line.find(kPeriodTitleCp932) == std::string::npos &&
+        line.find(kPeriodTitleUtf8) == std::string::npos) {
+        return Fail(kBadFormat);
+    }
+
+    // Everything is parsed into temporaries and committed at the end, so a
+    // failed load leaves the previous series whole.
+    reader.Read(line);
+    std::vector<std::string> fields = SplitCommaText(line);
+    if (fields.size() < 3) {
+        return Fail(kBadFormat);
+    }
+    std::optional<double> newPeriod = ParseDecimal(fields[0]);
+    // Later stages divide by the period.
+    if (!newPeriod || !std::isfinite(*newPeriod) || !(*newPeriod > 0.0)) {
+        return Fail(kBadFormat);
+    }
+    std::optional<long long> newCount = ParseInteger(fields[1]);
+    if (!newCount || *newCount < 0 || *newCount > INT_MAX) {
+        return Fail(kBadFormat);
+    }
+    std::string newUnit = std::move(fields[2]);
+
+    reader.Read(line);
+    if (line.find("Samples") == std::string::npos) {
+        return Fail(kBadFormat);
+    }
+
+    // Every value line needs a character and a line end, except the last,
+    // which may end with the file: n lines take at least 2n - 1 bytes. A
+    // count the rest of the file cannot hold is refused before allocating.
+    const uint64_t remaining = streamSize > reader.Consumed() ? streamSize - reader.Consumed() : 0;
+    const uint64_t declared = static_cast<uint64_t>(*newCount);
+    if (declared > remaining / 2 + remaining % 2) {
+        return Fail(kBadFormat);
+    }
+    std::unique_ptr<double[]> newValues;
+    if (declared > 0) {
+        newValues.reset(new (std::nothrow) double[declared]);
+        if (!newValues) {
+            return Fail(kBadFormat);
+        }
+    }
+    for (uint64_t i = 0; i < declared; ++i) {
+        if (!reader.Read(line)) {
+            return Fail(kCountMismatch);
+        }
+        std::optional<double> value = ParseDecimal(line);
+        // An overflowing value would spread infinities through the spectrum.
+        if (!value || !std::isfinite(*value)) {
+            return Fail(kBadFormat);
+        }
+        newValues[i] = *value;
+    }
+
+    values = std::move(newValues);
+    count = static_cast<int>(declared);
+    period = *newPeriod;
+    unit = std::move(newUnit);
+    return true;
+}

@@ -19,7 +19,10 @@ public:
     // counting crossings of the level `bias` (on the normalised sample
     // scale). Replaces values, count and period; does not touch unit.
     // Returns false with the series untouched when the file cannot be read
-    // (TWaveFile::Open fails) or the window would hold less than one frame.
+    // (TWaveFile::Open fails), the window would hold less than one frame, or
+    // there would be more windows than an int can count. The file is read
+    // once, front to back, in blocks of at most one window and at most 65536
+    // frames; a partial last window is zero-padded to the full window length.
     bool SampleFrequency(const std::string& name, double period, double bias);
 
     // The same with the RMS level of each window.

@@ -1,1 +1,260 @@
 #include "engine/wavefile.h"
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <new>
+#include <system_error>
+
+namespace {
+
+uint16_t Get16(const unsigned char* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+
+uint32_t Get32(const unsigned char* p) {
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+
+// The three sample encodings on the normalised scale. 8- and 16-bit data
+// divide by the power of two; 24-bit data divide by 8388607, so full-scale
+// negative ends slightly below -1. The 24-bit sample is placed in the top
+// three bytes of a 32-bit integer, which sign-extends it, and scaled by
+// 1 / (8388607 * 256).
+double Sample8(const unsigned char* p) {
+    return (static_cast<int>(p[0]) - 128) / 128.0;
+}
+
+double Sample16(const unsigned char* p) {
+    return static_cast<int16_t>(Get16(p)) / 32768.0;
+}
+
+double Sample24(const unsigned char* p) {
+    uint32_t bits = (static_cast<uint32_t>(p[2]) << 24) | (static_cast<uint32_t>(p[1]) << 16) |
+                    (static_cast<uint32_t>(p[0]) << 8);
+    return static_cast<int32_t>(bits) * (1.0 / 2147483392.0);
+}
+
+template <double (*Convert)(const unsigned char*), int Bytes>
+void ConvertMono(const unsigned char* data, unsigned frames, float* out) {
+    for (unsigned i = 0; i < frames; ++i) {
+        out[i] = static_cast<float>(Convert(data + static_cast<std::size_t>(i) * Bytes));
+    }
+}
+
+template <double (*Convert)(const unsigned char*), int Bytes>
+void ConvertStereo(const unsigned char* data, unsigned frames, float* out) {
+    for (unsigned i = 0; i < frames; ++i) {
+        const unsigned char* frame = data + static_cast<std::size_t>(i) * 2 * Bytes;
+        double left = Convert(frame);
+        double right = Convert(frame + Bytes);
+        out[i] = static_cast<float>((left + right) * 0.5);
+    }
+}
+
+} // namespace
+
+TWaveFile::TWaveFile() = default;
+
+TWaveFile::~TWaveFile() = default;
+
+bool TWaveFile::Open(const std::string& name) {
+    Close();
+    // Only a regular file has a size to check the chunk sizes against; a
+    // folder or a device is no WAV file.
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(name, error)) {
+        return false;
+    }
+    auto stream = std::make_unique<std::ifstream>(name, std::ios::binary);
+    if (!*stream) {
+        return false;
+    }
+    return Open(std::move(stream));
+}
+
+bool TWaveFile::Open(std::unique_ptr<std::istream> stream) {
+    Close();
+    if (!stream) {
+        return false;
+    }
+    file = std::move(stream);
+    if (!Walk()) {
+        Close();
+        return false;
+    }
+    return true;
+}
+
+bool TWaveFile::Walk() {
+    format = TWaveFormat();
+    dataOffset = 0;
+    dataSize = 0;
+    frameCount = 0;
+    nextFrame = 0;
+
+    std::istream& in = *file;
+    in.seekg(0, std::ios::end);
+    std::streamoff end = in.tellg();
+    if (!in || end < 0) {
+        return false;
+    }
+    fileSize = end;
+
+    // Reads `size` bytes at `position`; false unless all of them were there.
+    auto readAt = [&in](int64_t position, unsigned char* to, std::size_t size) {
+        in.clear();
+        in.seekg(position);
+        in.read(reinterpret_cast<char*>(to), static_cast<std::streamsize>(size));
+        return in && static_cast<std::size_t>(in.gcount()) == size;
+    };
+
+    unsigned char header[12];
+    if (!readAt(0, header, 12) || std::memcmp(header, "RIFF", 4) != 0 ||
+        std::memcmp(header + 8, "WAVE", 4) != 0) {
+        return false;
+    }
+
+    // Positions are 64-bit so that chunk sizes near 2^32 cannot wrap them;
+    // every chunk moves the walk on by at least its 8-byte header, so it ends.
+    bool haveFormat = false;
+    bool haveData = false;
+    bool orphanData = false;
+    TWaveFormat current;
+    TWaveFormat dataFormat;
+    int64_t position = 12;
+    while (position + 8 <= fileSize) {
+        unsigned char chunk[8];
+        if (!readAt(position, chunk, 8)) {
+            return false;
+        }
+        const uint32_t size = Get32(chunk + 4);
+        const int64_t contents = position + 8;
+        const int64_t available = std::min<int64_t>(size, fileSize - contents);
+
+        if (std::memcmp(chunk, "fmt ", 4) == 0) {
+            // A format record needs its 16 leading bytes; the extra-size
+            // field and anything after it are not needed to read PCM.
+            if (available < 16) {
+                return false;
+            }
+            unsigned char fields[18] = {};
+            if (!readAt(contents, fields, 16)) {
+                return false;
+            }
+            current.formatTag = Get16(fields);
+            current.channels = Get16(fields + 2);
+            current.sampleRate = static_cast<int32_t>(Get32(fields + 4));
+            current.byteRate = Get32(fields + 8);
+            current.blockAlign = Get16(fields + 12);
+            current.bitsPerSample = Get16(fields + 14);
+            current.extraSize = 0;
+            haveFormat = true;
+        } else if (std::memcmp(chunk, "data", 4) == 0) {
+            // The data are read with the format that precedes them; a data
+            // chunk without one cannot be interpreted and is passed over.
+            if (haveFormat) {
+                haveData = true;
+                dataFormat = current;
+                dataOffset = contents;
+                // Only the bytes the file really holds count, so that no
+                // reader ever sizes anything by a claim the file cannot back.
+                dataSize = static_cast<uint32_t>(available);
+            } else {
+                orphanData = true;
+            }
+        }
+
+        const int64_t next = contents + static_cast<int64_t>(size) + (size & 1u);
+        if (contents + static_cast<int64_t>(size) > fileSize) {
+            break; // the chunk runs past the end of the file
+        }
+        position = next;
+    }
+
+    if (orphanData && !haveData) {
+        return false;
+    }
+    if (!haveFormat) {
+        return false;
+    }
+    format = haveData ? dataFormat : current;
+
+    const uint16_t bits = format.bitsPerSample;
+    if (bits != 8 && bits != 16 && bits != 24) {
+        return false;
+    }
+    if (format.channels < 1 || format.channels > 2) {
+        return false;
+    }
+    if (format.blockAlign == 0 || format.blockAlign != format.channels * (bits / 8)) {
+        return false;
+    }
+    if (format.sampleRate <= 0) {
+        return false;
+    }
+    frameCount = dataSize / format.blockAlign;
+
+    in.clear();
+    in.seekg(dataOffset);
+    return static_cast<bool>(in);
+}
+
+int TWaveFile::ReadFrames(float* out, unsigned n) {
+    if (!file || n == 0) {
+        return 0;
+    }
+    // Never past the data chunk, even if the file goes on. The result is an
+    // int, so one call hands out at most INT_MAX frames.
+    uint32_t left = frameCount - nextFrame;
+    uint32_t frames = std::min<uint32_t>({n, left, static_cast<uint32_t>(INT32_MAX)});
+    if (frames == 0) {
+        return 0;
+    }
+    const std::size_t bytes = static_cast<std::size_t>(frames) * format.blockAlign;
+    try {
+        buffer.resize(bytes);
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
+    file->read(reinterpret_cast<char*>(buffer.data()), static_cast<std::streamsize>(bytes));
+    const unsigned got =
+        static_cast<unsigned>(static_cast<std::size_t>(file->gcount()) / format.blockAlign);
+    nextFrame += got;
+
+    const unsigned char* data = buffer.data();
+    if (format.channels == 1) {
+        switch (format.bitsPerSample) {
+        case 8:
+            ConvertMono<Sample8, 1>(data, got, out);
+            break;
+        case 16:
+            ConvertMono<Sample16, 2>(data, got, out);
+            break;
+        default:
+            ConvertMono<Sample24, 3>(data, got, out);
+            break;
+        }
+    } else {
+        switch (format.bitsPerSample) {
+        case 8:
+            ConvertStereo<Sample8, 1>(data, got, out);
+            break;
+        case 16:
+            ConvertStereo<Sample16, 2>(data, got, out);
+            break;
+        default:
+            ConvertStereo<Sample24, 3>(data, got, out);
+            break;
+        }
+    }
+    return static_cast<int>(got);
+}
+
+void TWaveFile::Close() {
+    file.reset();
+    buffer.clear();
+    buffer.shrink_to_fit();
+}

@@ -34,10 +34,14 @@ public:
     // header, walks the chunks and leaves the stream at the first data byte.
     // Returns false, with the object closed, when the file cannot be opened,
     // is not RIFF/WAVE, or has a format it cannot read sensibly: no "fmt "
-    // chunk before "data", an "fmt " chunk shorter than 16 bytes, blockAlign
-    // 0 or not channels * bits / 8, sampleRate 0 or negative, channels 0 or
-    // more than 2, or a sample width other than 8, 16 or 24 bits.
-    // A file without a "data" chunk opens with frameCount 0.
+    // chunk at all or none before "data", an "fmt " chunk shorter than 16
+    // bytes, blockAlign 0 or not channels * bits / 8, sampleRate 0 or
+    // negative, channels 0 or more than 2, or a sample width other than 8, 16
+    // or 24 bits. Of several "data" chunks the last one that follows an
+    // "fmt " chunk counts, read with the format that precedes it. A chunk
+    // that runs past the end of the file ends the walk; a "data" chunk that
+    // does is read up to the end of the file.
+    // A file with an "fmt " chunk but without "data" opens with frameCount 0.
     bool Open(const std::string& name);
 
     // The same on an already opened byte stream (test and fuzzing seam).

@@ -14,6 +14,7 @@ packages=(
     clang libclang-rt-14-dev
     xvfb xauth xdotool imagemagick
     hyperfine sox
+    locales
 )
 
 if [ "${ZM_SKIP_APT:-0}" != "1" ]; then
@@ -24,6 +25,11 @@ if [ "${ZM_SKIP_APT:-0}" != "1" ]; then
     export DEBIAN_FRONTEND=noninteractive
     $sudo apt-get update
     $sudo apt-get install -y --no-install-recommends "${packages[@]}"
+    # A locale with a decimal comma, so the tests can show that files and
+    # labels keep "." whatever locale the user runs under.
+    if ! locale -a 2>/dev/null | grep -qi '^de_DE.utf8$'; then
+        $sudo localedef -i de_DE -f UTF-8 de_DE.UTF-8
+    fi
 fi
 
 build_dir="${ZM_BUILD_DIR:-build}"

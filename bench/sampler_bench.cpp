@@ -1,0 +1,131 @@
+// Sampling speed over a 10-minute 44.1 kHz 16-bit stereo recording, made
+// once per run in a temporary folder. Each benchmark reports "audio_x", the
+// seconds of audio processed per second of wall time. The baseline reads the
+// same file through TWaveFile in 25 ms windows and does nothing else, so the
+// samplers' own cost is their time over the baseline's.
+#include <benchmark/benchmark.h>
+#include <cmath>
+#include <fstream>
+#include <memory>
+#include <stdexcept>
+#include <vector>
+
+#include "engine/waveanalyze.h"
+#include "engine/wavefile.h"
+#include "examples/signals.h"
+#include "tests/support/testsupport.h"
+
+namespace {
+
+void PutLe32(std::string& s, std::size_t at, uint32_t v) {
+    for (int b = 0; b < 4; ++b) {
+        s[at + b] = static_cast<char>((v >> (8 * b)) & 0xFF);
+    }
+}
+
+constexpr int kRate = 44100;
+constexpr int kSeconds = 600;
+
+// The recording: ten seconds of a fluctuating tone, repeated 60 times; the
+// right channel is the left one delayed by a quarter second.
+class TRecording {
+public:
+    TRecording() : path(dir.File("ten-minutes.wav")) {
+        const std::vector<int32_t> tone =
+            ToPcm16(FluctuatingTone(10.0, kRate, 440.0, 1.0, 20.0, 1234));
+        const std::size_t delay = kRate / 4;
+        std::vector<int32_t> block(tone.size() * 2);
+        for (std::size_t i = 0; i < tone.size(); ++i) {
+            block[2 * i] = tone[i];
+            block[2 * i + 1] = tone[(i + tone.size() - delay) % tone.size()];
+        }
+        TWavBuilder builder;
+        builder.channels = 2;
+        builder.sampleRate = kRate;
+        // The header of a file with this block as its data, then the sizes
+        // patched for 60 blocks and the block's data bytes written 60 times.
+        std::string once = builder.Build(block);
+        const std::string data = once.substr(44);
+        std::string header = once.substr(0, 44);
+        const uint32_t repeats = kSeconds / 10;
+        const uint32_t dataSize = static_cast<uint32_t>(data.size()) * repeats;
+        PutLe32(header, 4, 36 + dataSize);
+        PutLe32(header, 40, dataSize);
+        std::ofstream out(path, std::ios::binary);
+        out.write(header.data(), static_cast<std::streamsize>(header.size()));
+        for (uint32_t r = 0; r < repeats; ++r) {
+            out.write(data.data(), static_cast<std::streamsize>(data.size()));
+        }
+        if (!out.flush()) {
+            throw std::runtime_error("cannot write the recording");
+        }
+    }
+
+    const std::string& Path() const { return path; }
+
+private:
+    TTempDir dir;
+    std::string path;
+};
+
+const std::string& RecordingPath() {
+    static TRecording recording;
+    return recording.Path();
+}
+
+void ReportAudioRate(benchmark::State& state) {
+    state.counters["audio_x"] =
+        benchmark::Counter(static_cast<double>(kSeconds) * static_cast<double>(state.iterations()),
+                           benchmark::Counter::kIsRate);
+}
+
+void BM_SampleBaselineReadFrames(benchmark::State& state) {
+    const std::string& path = RecordingPath();
+    const unsigned window = static_cast<unsigned>(TWaveAnalyze::WindowLength(kRate, 0.025));
+    std::vector<float> buffer(window);
+    for (auto _ : state) {
+        TWaveFile wave;
+        if (!wave.Open(path)) {
+            state.SkipWithError("cannot open the recording");
+            return;
+        }
+        double sum = 0.0;
+        while (int got = wave.ReadFrames(buffer.data(), window)) {
+            sum += buffer[static_cast<std::size_t>(got) - 1];
+        }
+        benchmark::DoNotOptimize(sum);
+        wave.Close();
+    }
+    ReportAudioRate(state);
+}
+BENCHMARK(BM_SampleBaselineReadFrames)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_SampleFrequency(benchmark::State& state) {
+    const std::string& path = RecordingPath();
+    TWaveAnalyze series;
+    for (auto _ : state) {
+        if (!series.SampleFrequency(path, 0.025, 8.0 / 32768.0)) {
+            state.SkipWithError("sampling failed");
+            return;
+        }
+        benchmark::DoNotOptimize(series.values.get());
+    }
+    ReportAudioRate(state);
+}
+BENCHMARK(BM_SampleFrequency)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_SampleAmplitude(benchmark::State& state) {
+    const std::string& path = RecordingPath();
+    TWaveAnalyze series;
+    for (auto _ : state) {
+        if (!series.SampleAmplitude(path, 0.025)) {
+            state.SkipWithError("sampling failed");
+            return;
+        }
+        benchmark::DoNotOptimize(series.values.get());
+    }
+    ReportAudioRate(state);
+}
+BENCHMARK(BM_SampleAmplitude)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+} // namespace

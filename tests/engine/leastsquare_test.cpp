@@ -1,0 +1,70 @@
+// The least-squares line fit, on points whose sums are exact in double
+// precision so that slope and intercept can be checked exactly.
+
+#include "engine/leastsquare.h"
+
+#include <cmath>
+#include <gtest/gtest.h>
+#include <limits>
+#include <vector>
+
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+struct TFitCase {
+    const char* name;
+    std::vector<double> x;
+    std::vector<double> y;
+    int first;
+    int last;
+    double slope;
+    double intercept;
+};
+
+class LineFit : public testing::TestWithParam<TFitCase> {};
+
+} // namespace
+
+TEST_P(LineFit, GivesTheExactSlopeAndIntercept) {
+    const TFitCase& c = GetParam();
+    // Start from values the fit must overwrite in every case.
+    double slope = 99.0;
+    double intercept = -99.0;
+    LeastSquareFit(&slope, &intercept, c.x.data(), c.y.data(), c.first, c.last);
+    EXPECT_EQ(slope, c.slope);
+    EXPECT_EQ(intercept, c.intercept);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Points, LineFit,
+    testing::Values(
+        TFitCase{"ThroughOrigin", {1, 2, 3}, {2, 4, 6}, 0, 2, 2.0, 0.0},
+        TFitCase{"WithIntercept", {0, 1, 2}, {1, 3, 5}, 0, 2, 2.0, 1.0},
+        TFitCase{"FallingLine",
+                 {0, 1, 2, 3, 4, 5, 6, 7, 8, 9},
+                 {2, 0.5, -1, -2.5, -4, -5.5, -7, -8.5, -10, -11.5},
+                 0,
+                 9,
+                 -1.5,
+                 2.0},
+        // m = 4, Sx = 6, Sy = 5, Sxx = 14, Sxy = 12, D = 20: slope 18/20 and
+        // intercept -2/20, each one correctly rounded division.
+        TFitCase{"Scattered", {0, 1, 2, 3}, {0, 1, 1, 3}, 0, 3, 0.9, -0.1},
+        TFitCase{"SinglePoint", {1, 2, 3}, {5, 7, 9}, 1, 1, 0.0, 0.0},
+        TFitCase{"EmptyRange", {1, 2, 3}, {5, 7, 9}, 2, 1, 0.0, 0.0},
+        TFitCase{"FarEmptyRange", {1, 2, 3}, {5, 7, 9}, 2, -40, 0.0, 0.0},
+        TFitCase{"SameAbscissa", {2, 2, 2}, {1, 5, 9}, 0, 2, 0.0, 0.0},
+        // Only first ... last are read: the NaNs around them change nothing.
+        TFitCase{"InnerRangeOnly", {kNaN, 1, 2, 3, kNaN}, {kNaN, 2, 4, 6, kNaN}, 1, 3, 2.0, 0.0}),
+    [](const testing::TestParamInfo<TFitCase>& info) { return info.param.name; });
+
+TEST(LineFitNaN, NaNInsideTheRangeGivesNaNOutputs) {
+    const double x[3] = {1, kNaN, 3};
+    const double y[3] = {2, 4, 6};
+    double slope = 0.0;
+    double intercept = 0.0;
+    LeastSquareFit(&slope, &intercept, x, y, 0, 2);
+    EXPECT_TRUE(std::isnan(slope));
+    EXPECT_TRUE(std::isnan(intercept));
+}

@@ -1,0 +1,416 @@
+#include "engine/wavefile.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <vector>
+
+#include "examples/signals.h"
+#include "tests/support/testsupport.h"
+
+using namespace std::string_literals;
+
+namespace {
+
+void Patch16(std::string& s, std::size_t at, uint32_t v) {
+    s[at] = static_cast<char>(v & 0xFF);
+    s[at + 1] = static_cast<char>((v >> 8) & 0xFF);
+}
+
+void Patch32(std::string& s, std::size_t at, uint32_t v) {
+    Patch16(s, at, v & 0xFFFF);
+    Patch16(s, at + 2, v >> 16);
+}
+
+std::string Le32(uint32_t v) {
+    std::string s(4, '\0');
+    Patch32(s, 0, v);
+    return s;
+}
+
+// One chunk with a header stating `size` (the contents' real size unless
+// given), followed by the contents and, for an odd size, a pad byte.
+std::string Chunk(const std::string& id, const std::string& contents, int64_t size = -1) {
+    uint32_t stated =
+        size < 0 ? static_cast<uint32_t>(contents.size()) : static_cast<uint32_t>(size);
+    std::string s = id + Le32(stated) + contents;
+    if (size < 0 && contents.size() % 2 == 1) {
+        s.push_back('\0');
+    }
+    return s;
+}
+
+std::string Riff(const std::string& chunks) {
+    return "RIFF" + Le32(static_cast<uint32_t>(4 + chunks.size())) + "WAVE" + chunks;
+}
+
+// The 16 leading bytes of an "fmt " chunk for integer PCM.
+std::string FmtContents(uint16_t channels, uint32_t rate, uint16_t bits) {
+    std::string s(16, '\0');
+    uint16_t blockAlign = static_cast<uint16_t>(channels * (bits / 8));
+    Patch16(s, 0, 1);
+    Patch16(s, 2, channels);
+    Patch32(s, 4, rate);
+    Patch32(s, 8, rate * blockAlign);
+    Patch16(s, 12, blockAlign);
+    Patch16(s, 14, bits);
+    return s;
+}
+
+bool OpenBytes(TWaveFile& wave, const std::string& bytes) {
+    return wave.Open(std::make_unique<std::istringstream>(bytes));
+}
+
+std::vector<float> ReadAll(TWaveFile& wave, unsigned block = 64) {
+    std::vector<float> all;
+    std::vector<float> buffer(block);
+    for (;;) {
+        int got = wave.ReadFrames(buffer.data(), block);
+        if (got <= 0) {
+            break;
+        }
+        all.insert(all.end(), buffer.begin(), buffer.begin() + got);
+    }
+    return all;
+}
+
+// Offsets in a file made by TWavBuilder with a 16-byte "fmt " chunk.
+constexpr std::size_t kChannelsAt = 22;
+constexpr std::size_t kRateAt = 24;
+constexpr std::size_t kBlockAlignAt = 32;
+constexpr std::size_t kBitsAt = 34;
+constexpr std::size_t kFmtSizeAt = 16;
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// Layouts of the chunk sequence
+
+struct TLayoutCase {
+    const char* name;
+    uint32_t fmtSize;
+    uint16_t formatTag;
+    std::vector<std::pair<std::string, std::string>> extraChunks;
+};
+
+class WaveFileLayout : public ::testing::TestWithParam<TLayoutCase> {};
+
+TEST_P(WaveFileLayout, FindsFormatAndDataExactly) {
+    const TLayoutCase& c = GetParam();
+    TWavBuilder builder;
+    builder.formatTag = c.formatTag;
+    builder.fmtSize = c.fmtSize;
+    builder.sampleRate = 22050;
+    builder.extraChunks = c.extraChunks;
+    const std::vector<int32_t> samples = {0, 16384, -16384, 32767, -32768, 1, -1};
+    TWaveFile wave;
+    ASSERT_TRUE(OpenBytes(wave, builder.Build(samples)));
+    EXPECT_EQ(wave.format.formatTag, c.formatTag) << "stored as read";
+    EXPECT_EQ(wave.format.channels, 1);
+    EXPECT_EQ(wave.format.sampleRate, 22050);
+    EXPECT_EQ(wave.format.byteRate, 44100u);
+    EXPECT_EQ(wave.format.blockAlign, 2);
+    EXPECT_EQ(wave.format.bitsPerSample, 16);
+    EXPECT_EQ(wave.format.extraSize, 0) << "always reset";
+    EXPECT_EQ(wave.dataSize, 14u);
+    EXPECT_EQ(wave.frameCount, 7u);
+    EXPECT_EQ(ReadAll(wave), (std::vector<float>{0.0f, 0.5f, -0.5f, 32767.0f / 32768.0f, -1.0f,
+                                                 1.0f / 32768.0f, -1.0f / 32768.0f}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Chunks, WaveFileLayout,
+    ::testing::Values(TLayoutCase{"Fmt16", 16, 1, {}}, TLayoutCase{"Fmt18", 18, 1, {}},
+                      TLayoutCase{"Fmt40Extensible", 40, 0xFFFE, {}},
+                      TLayoutCase{"Fmt16EvenList", 16, 1, {{"LIST", "INFOISFT"}}},
+                      TLayoutCase{"Fmt16OddList", 16, 1, {{"LIST", "INFOabc"}}},
+                      TLayoutCase{
+                          "Fmt40OddListAndFact", 40, 0xFFFE, {{"LIST", "x"}, {"fact", "abcd"}}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(WaveFile, CanonicalFileHasItsDataAtByte44) {
+    TWavBuilder builder;
+    std::string bytes = builder.Build({1, 2, 3});
+    TWaveFile wave;
+    ASSERT_TRUE(OpenBytes(wave, bytes));
+    EXPECT_EQ(wave.dataOffset, 44);
+}
+
+TEST(WaveFile, IgnoresTheRiffSize) {
+    std::string bytes = TWavBuilder().Build({100, 200});
+    Patch32(bytes, 4, 7);
+    TWaveFile wave;
+    ASSERT_TRUE(OpenBytes(wave, bytes));
+    EXPECT_EQ(wave.frameCount, 2u);
+}
+
+// ---------------------------------------------------------------------------
+// Sample conversion
+
+struct TConversionCase {
+    const char* name;
+    uint16_t channels;
+    uint16_t bits;
+    std::vector<int32_t> samples; // as TWavBuilder takes them
+    std::vector<float> expected;
+};
+
+class WaveFileConversion : public ::testing::TestWithParam<TConversionCase> {};
+
+TEST_P(WaveFileConversion, GivesTheNormalisedValue) {
+    const TConversionCase& c = GetParam();
+    TWavBuilder builder;
+    builder.channels = c.channels;
+    builder.bitsPerSample = c.bits;
+    TWaveFile wave;
+    ASSERT_TRUE(OpenBytes(wave, builder.Build(c.samples)));
+    std::vector<float> got = ReadAll(wave);
+    ASSERT_EQ(got.size(), c.expected.size());
+    for (std::size_t i = 0; i < got.size(); ++i) {
+        EXPECT_EQ(got[i], c.expected[i]) << "frame " << i;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Encodings, WaveFileConversion,
+    ::testing::Values(
+        // 8-bit samples are given signed; the file holds 0x80, 0x00, 0xFF.
+        TConversionCase{"Mono8", 1, 8, {0, -128, 127}, {0.0f, -1.0f, 0.9921875f}},
+        TConversionCase{"Mono16", 1, 16, {-32768, 32767, 0}, {-1.0f, 0.999969482421875f, 0.0f}},
+        TConversionCase{"Mono24",
+                        1,
+                        24,
+                        {8388607, -8388608, 0, 4194304},
+                        {1.0f, -1.00000012f, 0.0f, static_cast<float>(4194304.0 / 8388607.0)}},
+        TConversionCase{"Stereo8", 2, 8, {127, -128, 64, 64}, {-0.00390625f, 0.5f}},
+        TConversionCase{
+            "Stereo16", 2, 16, {32767, -32768, 16384, 0}, {-0.0000152587890625f, 0.25f}},
+        TConversionCase{"Stereo24",
+                        2,
+                        24,
+                        {8388607, -8388608, 8388607, 8388607},
+                        {static_cast<float>(-0.5 / 8388607.0), 1.0f}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// ---------------------------------------------------------------------------
+// Reading through the data
+
+TEST(WaveFile, ReadingMoreFramesThanTheDataHoldStopsAtTheEnd) {
+    std::vector<int32_t> samples(700);
+    for (int i = 0; i < 700; ++i) {
+        samples[i] = i * 40 - 14000;
+    }
+    TWaveFile wave;
+    ASSERT_TRUE(OpenBytes(wave, TWavBuilder().Build(samples)));
+    std::vector<float> out(1000, 7.0f);
+    ASSERT_EQ(wave.ReadFrames(out.data(), 1000), 700);
+    EXPECT_EQ(out[0], -14000.0f / 32768.0f);
+    EXPECT_EQ(out[699], (699 * 40 - 14000) / 32768.0f);
+    EXPECT_EQ(out[700], 7.0f) << "entries past the frames read stay untouched";
+    EXPECT_EQ(out[999], 7.0f);
+    EXPECT_EQ(wave.ReadFrames(out.data(), 1000), 0);
+}
+
+TEST(WaveFile, ConsecutiveReadsProceedThroughTheDataAndNotBeyondIt) {
+    std::vector<int32_t> samples(700);
+    for (int i = 0; i < 700; ++i) {
+        samples[i] = i;
+    }
+    TWavBuilder builder;
+    // A chunk after the data must not be read as frames.
+    std::string bytes = builder.Build(samples) + Chunk("LIST", std::string(100, '\x7F'));
+    TWaveFile wave;
+    ASSERT_TRUE(OpenBytes(wave, bytes));
+    std::vector<float> out(300);
+    std::vector<float> all;
+    for (int expected : {300, 300, 100, 0}) {
+        int got = wave.ReadFrames(out.data(), 300);
+        ASSERT_EQ(got, expected);
+        all.insert(all.end(), out.begin(), out.begin() + got);
+    }
+    ASSERT_EQ(all.size(), 700u);
+    for (int i = 0; i < 700; ++i) {
+        ASSERT_EQ(all[i], i / 32768.0f) << i;
+    }
+    EXPECT_EQ(wave.ReadFrames(out.data(), 0), 0);
+}
+
+TEST(WaveFile, TruncatedDataIsReadUpToTheEndOfTheFile) {
+    // The header claims 1000 frames; the file holds 300 and one odd byte.
+    std::string data;
+    for (int i = 0; i < 300; ++i) {
+        data += "\x01\x02";
+    }
+    data += "\x05";
+    std::string bytes = Riff(Chunk("fmt ", FmtContents(1, 8000, 16)) + Chunk("data", data, 2000));
+    TWaveFile wave;
+    ASSERT_TRUE(OpenBytes(wave, bytes));
+    EXPECT_EQ(wave.dataSize, 601u);
+    EXPECT_EQ(wave.frameCount, 300u);
+    std::vector<float> out(1000);
+    EXPECT_EQ(wave.ReadFrames(out.data(), 1000), 300);
+    EXPECT_EQ(out[299], 0x0201 / 32768.0f);
+    EXPECT_EQ(wave.ReadFrames(out.data(), 1000), 0);
+}
+
+TEST(WaveFile, FileWithoutDataOpensEmpty) {
+    TWaveFile wave;
+    ASSERT_TRUE(
+        OpenBytes(wave, Riff(Chunk("fmt ", FmtContents(2, 44100, 16)) + Chunk("LIST", "abc"))));
+    EXPECT_EQ(wave.frameCount, 0u);
+    EXPECT_EQ(wave.format.sampleRate, 44100);
+    float out[4];
+    EXPECT_EQ(wave.ReadFrames(out, 4), 0);
+}
+
+TEST(WaveFile, TheLastDataChunkCountsWithTheFormatBeforeIt) {
+    std::string first = Chunk("data", std::string("\x00\x40", 2));
+    std::string second = Chunk("data", std::string("\x00\xC0\x00\x20", 4));
+    TWaveFile wave;
+    ASSERT_TRUE(OpenBytes(wave, Riff(Chunk("fmt ", FmtContents(1, 8000, 16)) + first + second)));
+    EXPECT_EQ(ReadAll(wave), (std::vector<float>{-0.5f, 0.25f}));
+
+    // A data chunk before any format cannot be read and is passed over.
+    ASSERT_TRUE(OpenBytes(wave, Riff(first + Chunk("fmt ", FmtContents(1, 8000, 16)) + second)));
+    EXPECT_EQ(ReadAll(wave), (std::vector<float>{-0.5f, 0.25f}));
+
+    // A format after the data does not change how they are read.
+    ASSERT_TRUE(OpenBytes(wave, Riff(Chunk("fmt ", FmtContents(1, 8000, 16)) + second +
+                                     Chunk("fmt ", FmtContents(1, 8000, 8)))));
+    EXPECT_EQ(wave.format.bitsPerSample, 16);
+    EXPECT_EQ(ReadAll(wave), (std::vector<float>{-0.5f, 0.25f}));
+}
+
+// ---------------------------------------------------------------------------
+// Files refused
+
+struct TRefusalCase {
+    const char* name;
+    std::string bytes;
+};
+
+std::string Mutated(void (*mutate)(std::string&)) {
+    std::string bytes = TWavBuilder().Build({1, 2, 3, 4});
+    mutate(bytes);
+    return bytes;
+}
+
+class WaveFileRefusal : public ::testing::TestWithParam<TRefusalCase> {};
+
+TEST_P(WaveFileRefusal, OpenFailsAndLeavesTheObjectClosed) {
+    TWaveFile wave;
+    ASSERT_TRUE(OpenBytes(wave, TWavBuilder().Build({5, 6})));
+    ASSERT_TRUE(wave.IsOpen());
+    EXPECT_FALSE(OpenBytes(wave, GetParam().bytes));
+    EXPECT_FALSE(wave.IsOpen());
+    float out[8];
+    EXPECT_EQ(wave.ReadFrames(out, 8), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Headers, WaveFileRefusal,
+    ::testing::Values(
+        TRefusalCase{"Empty", ""}, TRefusalCase{"ThreeBytes", "RIF"},
+        TRefusalCase{"RiffOnly", "RIFF\x04\0\0\0"s},
+        TRefusalCase{"BigEndianRifx", Mutated([](std::string& s) { s[3] = 'X'; })},
+        TRefusalCase{"NotWave", Mutated([](std::string& s) { s.replace(8, 4, "AVI "); })},
+        TRefusalCase{"NoChunks", "RIFF\x04\0\0\0WAVE"s},
+        TRefusalCase{"DataWithoutFormat", Riff(Chunk("data", "abcd"))},
+        TRefusalCase{"DataBeforeFormat",
+                     Riff(Chunk("data", "abcd") + Chunk("fmt ", FmtContents(1, 8000, 16)))},
+        TRefusalCase{"Fmt14", Riff(Chunk("fmt ", FmtContents(1, 8000, 16).substr(0, 14)) +
+                                   Chunk("data", "abcd"))},
+        TRefusalCase{"FmtCutByEndOfFile",
+                     "RIFF\x20\0\0\0WAVEfmt \x10\0\0\0"s + FmtContents(1, 8000, 16).substr(0, 10)},
+        TRefusalCase{"BlockAlign0", Mutated([](std::string& s) { Patch16(s, kBlockAlignAt, 0); })},
+        TRefusalCase{"BlockAlignNotFrameSize",
+                     Mutated([](std::string& s) { Patch16(s, kBlockAlignAt, 4); })},
+        TRefusalCase{"SampleRate0", Mutated([](std::string& s) { Patch32(s, kRateAt, 0); })},
+        TRefusalCase{"SampleRateNegative",
+                     Mutated([](std::string& s) { Patch32(s, kRateAt, 0x80000000u); })},
+        TRefusalCase{"Channels0", Mutated([](std::string& s) { Patch16(s, kChannelsAt, 0); })},
+        TRefusalCase{"Channels3", Mutated([](std::string& s) {
+                         Patch16(s, kChannelsAt, 3);
+                         Patch16(s, kBlockAlignAt, 6);
+                     })},
+        TRefusalCase{"Bits32", Mutated([](std::string& s) {
+                         Patch16(s, kBitsAt, 32);
+                         Patch16(s, kBlockAlignAt, 4);
+                     })},
+        TRefusalCase{"Bits12", Mutated([](std::string& s) { Patch16(s, kBitsAt, 12); })},
+        TRefusalCase{"Bits0", Mutated([](std::string& s) { Patch16(s, kBitsAt, 0); })}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// ---------------------------------------------------------------------------
+// Hostile sizes
+
+TEST(WaveFile, HugeDataSizeIsCutToTheBytesThere) {
+    std::string bytes = TWavBuilder().Build(std::vector<int32_t>(28, 1000));
+    ASSERT_EQ(bytes.size(), 100u);
+    Patch32(bytes, 40, 0xFFFFFFFFu);
+    TWaveFile wave;
+    ASSERT_TRUE(OpenBytes(wave, bytes));
+    EXPECT_EQ(wave.dataSize, 56u);
+    EXPECT_EQ(wave.frameCount, 28u);
+    // A caller asking for everything gets what is there, with a buffer the
+    // size of the data, not of the claim.
+    std::vector<float> out(28);
+    EXPECT_EQ(wave.ReadFrames(out.data(), 0xFFFFFFFFu), 28);
+    EXPECT_EQ(out[27], 1000.0f / 32768.0f);
+    EXPECT_EQ(wave.ReadFrames(out.data(), 0xFFFFFFFFu), 0);
+}
+
+TEST(WaveFile, HugeFormatSizeEndsTheWalk) {
+    std::string bytes = TWavBuilder().Build({1, 2, 3});
+    Patch32(bytes, kFmtSizeAt, 0xFFFFFFFFu);
+    TWaveFile wave;
+    // The format is there, but the data lie inside what the "fmt " chunk
+    // claims, so the walk ends before them.
+    ASSERT_TRUE(OpenBytes(wave, bytes));
+    EXPECT_EQ(wave.frameCount, 0u);
+    EXPECT_EQ(wave.format.blockAlign, 2);
+}
+
+TEST(WaveFile, ChunkSizesNearTwoToThe32DoNotWrapThePosition) {
+    for (uint32_t size : {0xFFFFFFF0u, 0xFFFFFFF7u, 0xFFFFFFFEu, 0xFFFFFFFFu}) {
+        std::string bytes = Riff(Chunk("fmt ", FmtContents(1, 8000, 16)) +
+                                 Chunk("LIST", "abcdefgh", size) + Chunk("data", "\x10\x00"s));
+        TWaveFile wave;
+        ASSERT_TRUE(OpenBytes(wave, bytes)) << size;
+        EXPECT_EQ(wave.frameCount, 0u) << size;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Files by name
+
+TEST(WaveFile, OpensByNameAndReopensAnotherFile) {
+    TTempDir dir;
+    WriteFileBytes(dir.File("a.wav"), TWavBuilder().Build({16384, 16384, 16384}));
+    TWavBuilder stereo;
+    stereo.channels = 2;
+    WriteFileBytes(dir.File("b.wav"), stereo.Build({16384, 0}));
+
+    TWaveFile wave;
+    ASSERT_TRUE(wave.Open(dir.File("a.wav")));
+    float out[4];
+    ASSERT_EQ(wave.ReadFrames(out, 1), 1);
+    ASSERT_TRUE(wave.Open(dir.File("b.wav")));
+    EXPECT_EQ(wave.frameCount, 1u);
+    ASSERT_EQ(wave.ReadFrames(out, 4), 1);
+    EXPECT_EQ(out[0], 0.25f);
+    wave.Close();
+    wave.Close();
+    EXPECT_FALSE(wave.IsOpen());
+    EXPECT_EQ(wave.ReadFrames(out, 4), 0);
+}
+
+TEST(WaveFile, RefusesMissingFilesAndFolders) {
+    TTempDir dir;
+    TWaveFile wave;
+    EXPECT_FALSE(wave.Open(dir.File("missing.wav")));
+    EXPECT_FALSE(wave.Open(dir.Path()));
+    EXPECT_FALSE(wave.Open(std::string()));
+    EXPECT_FALSE(wave.Open(std::unique_ptr<std::istream>()));
+    EXPECT_FALSE(wave.IsOpen());
+}
