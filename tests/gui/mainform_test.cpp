@@ -326,6 +326,37 @@ private slots:
         QVERIFY2(recorder->busy.empty(), "a drop never starts a run");
     }
 
+    // A sample file loads and shows in the detailed mode, dropped or chosen;
+    // one the loader refuses shows the loader's box, owned by no window, and
+    // leaves the series, the folder and the windows as they were.
+    void sampleFilesLoadOnlyInTheDetailedMode() {
+        const std::string good = dir->File("good.smp");
+        SetSeries(3);
+        QVERIFY(MainForm->series.SaveToFile(good));
+        MainForm->series.count = 0;
+        const std::string bad = dir->File("bad.smp");
+        WriteFileBytes(bad, "not a sample file\r\n");
+        QTest::mouseClick(MainForm->AnalyzeModeBox->Button(kDetailedMode), Qt::LeftButton);
+
+        recorder->answers = {bad};
+        QTest::mouseClick(MainForm->SampleLoadButton, Qt::LeftButton);
+        QCOMPARE(recorder->Texts(), std::vector<std::string>{"ファイルの形式が正しくありません。"});
+        QCOMPARE(recorder->messages[0].kind, TMessageKind::Error);
+        QCOMPARE(recorder->messages[0].owner, nullptr);
+        QVERIFY(recorder->modal.empty());
+        QCOMPARE(MainForm->series.count, 0);
+        QCOMPARE(MainForm->sampleDir, DocumentsDir());
+
+        recorder->Clear();
+        MainForm->DropFiles({good});
+        QVERIFY(recorder->messages.empty());
+        QCOMPARE(recorder->modal, std::vector<std::string>{"SamplingViewForm"});
+        QCOMPARE(MainForm->series.count, 3);
+        QCOMPARE(MainForm->sampleDir, dir->Path());
+        QCOMPARE(SamplingViewForm->count, 3);
+        QCOMPARE(SamplingViewForm->NumSampleLabel->text(), QString("総サンプル数：3"));
+    }
+
     // A real drop event, anywhere on the window (here on the text box),
     // reaches the window.
     void dropEventReachesTheWindow() {
