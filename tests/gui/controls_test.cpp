@@ -1,6 +1,7 @@
 // The thin control layer: radio groups, track bars, spin edits, the default
 // button of plain windows, hints, the hourglass and the bitmap copy.
 
+#include <QFileDialog>
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -9,6 +10,7 @@
 #include <QSignalSpy>
 #include <QSlider>
 #include <QSpinBox>
+#include <QTimer>
 #include <QToolTip>
 #include <memory>
 
@@ -196,6 +198,57 @@ private slots:
         QVERIFY(QApplication::overrideCursor() == nullptr);
         SetBusyHook(nullptr);
         SetMessagePresenter(nullptr);
+    }
+
+    // The Qt dialog behind the chooser gets what the caller asked for: the
+    // file must exist to be opened, an existing file is confirmed before it
+    // is overwritten.
+    void qtFileDialogIsSetUpAsAsked_data() {
+        QTest::addColumn<bool>("open");
+        QTest::newRow("open") << true;
+        QTest::newRow("save") << false;
+    }
+
+    void qtFileDialogIsSetUpAsAsked() {
+        QFETCH(bool, open);
+        TTempDir dir;
+        struct {
+            QFileDialog::FileMode mode = QFileDialog::AnyFile;
+            QFileDialog::AcceptMode accept = QFileDialog::AcceptOpen;
+            QStringList filters;
+            QString suffix;
+            QString folder;
+            bool confirms = false;
+            QWidget* parent = nullptr;
+        } seen;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (dialog == nullptr) {
+                return;
+            }
+            seen = {dialog->fileMode(),
+                    dialog->acceptMode(),
+                    dialog->nameFilters(),
+                    dialog->defaultSuffix(),
+                    dialog->directory().absolutePath(),
+                    !dialog->testOption(QFileDialog::DontConfirmOverwrite),
+                    dialog->parentWidget()};
+            dialog->reject();
+        });
+        const TFileDialogRequest request{open ? TFileDialogKind::Open : TFileDialogKind::Save,
+                                         "WAVファイル (*.wav)",
+                                         "wav",
+                                         dir.Path(),
+                                         "",
+                                         window.get()};
+        QCOMPARE(ChooseWithQtDialog(request), std::optional<std::string>());
+        QCOMPARE(seen.mode, open ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+        QCOMPARE(seen.accept, open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
+        QCOMPARE(seen.filters, QStringList{"WAVファイル (*.wav)"});
+        QCOMPARE(seen.suffix, QString("wav"));
+        QCOMPARE(seen.folder, QString::fromStdString(dir.Path()));
+        QVERIFY(seen.confirms);
+        QCOMPARE(seen.parent, window.get());
     }
 
     // The copy shown keeps the bitmap's colours: 0x00BBGGRR becomes RGB.
