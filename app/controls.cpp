@@ -149,6 +149,31 @@ QFont UiFont() {
 void InstallApplicationLook(QApplication& app) {
     app.setStyle(new TWindowStyle);
     app.setFont(UiFont());
+    app.setWindowIcon(AppIcon());
+}
+
+QIcon AppIcon() {
+    // The picture of zittermark.svg: falling bars on log-log axes with the
+    // regression line across them.
+    QPixmap picture(64, 64);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(QColor(0x3a, 0x5a, 0x8c), 3));
+    painter.setBrush(Qt::white);
+    painter.drawRoundedRect(QRectF(2, 2, 60, 60), 8, 8);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0x41, 0x69, 0xe1));
+    const int tops[] = {14, 20, 27, 31, 38, 43};
+    for (int i = 0; i < 6; ++i) {
+        painter.drawRect(QRect(11 + 7 * i, tops[i], 6, 52 - tops[i]));
+    }
+    painter.setPen(QPen(Qt::red, 3, Qt::SolidLine, Qt::RoundCap));
+    painter.drawLine(QPointF(10, 13), QPointF(54, 47));
+    painter.setPen(QPen(Qt::black, 2));
+    painter.drawPolyline(QPolygonF({QPointF(10, 10), QPointF(10, 52), QPointF(54, 52)}));
+    painter.end();
+    return QIcon(picture);
 }
 
 int HintDelayMs() {

@@ -7,6 +7,7 @@
 // button, and hints with their delays.
 
 #include <QGroupBox>
+#include <QIcon>
 #include <QImage>
 #include <QString>
 #include <functional>
@@ -33,10 +34,13 @@ constexpr int kHintDisplayMs = 10000;
 // the size of the 8 point Latin face the layout was drawn for.
 QFont UiFont();
 
-// Installs the hint timing and the window style on the application: a
-// Fusion-based style whose tool tips wake after kHintDelayMs, and a filter
-// that shows every hint for kHintDisplayMs.
+// Installs the look of the windows on the application: the font, the
+// program's icon, and a Fusion-based style whose hints wake after
+// kHintDelayMs (each hint is given kHintDisplayMs when it is set).
 void InstallApplicationLook(QApplication& app);
+
+// The program's icon, drawn as zittermark.svg shows it.
+QIcon AppIcon();
 
 // The hint timing the application uses, as the style reports it.
 int HintDelayMs();

@@ -188,6 +188,7 @@ private slots:
 
     void hourglassOfTheDesktop() {
         InstallDesktopHooks(*qApp);
+        QVERIFY(!QApplication::windowIcon().pixmap(64, 64).isNull());
         {
             TBusyCursor outer;
             QVERIFY(QApplication::overrideCursor());
