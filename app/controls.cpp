@@ -335,6 +335,20 @@ TRadioGroup::TRadioGroup(QWidget* parent, const char* name, const std::string& c
     // idClicked comes only from the user: a click, the space bar, or an
     // arrow key moving the selection. Setting the check from code is silent.
     connect(group, &QButtonGroup::idClicked, this, &TRadioGroup::Click);
+    connect(group, &QButtonGroup::idToggled, this, [this] { UpdateTabStop(); });
+    UpdateTabStop();
+}
+
+void TRadioGroup::UpdateTabStop() {
+    // The group is one stop of the Tab key, at its selected item (or its
+    // first while none is selected); the arrow keys move within it.
+    QAbstractButton* stop = group->checkedButton();
+    if (stop == nullptr && !buttons.empty()) {
+        stop = buttons.front();
+    }
+    for (QRadioButton* button : buttons) {
+        button->setFocusPolicy(button == stop ? Qt::StrongFocus : Qt::ClickFocus);
+    }
 }
 
 int TRadioGroup::ItemIndex() const {
@@ -352,6 +366,7 @@ void TRadioGroup::SetItemIndex(int index) {
         checked->setChecked(false);
         group->setExclusive(true);
     }
+    UpdateTabStop();
 }
 
 int TRadioGroup::Count() const {

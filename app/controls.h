@@ -110,7 +110,8 @@ QComboBox* MakeDropDownList(QWidget* parent, const char* name,
 
 // A radio group: a captioned box of radio buttons laid out in columns, one
 // selected item. Click is emitted only when the user selects an item (by
-// mouse or keyboard), never for SetItemIndex.
+// mouse or keyboard), never for SetItemIndex. The Tab key stops once in the
+// group, at the selected item; the arrow keys select within the group.
 class TRadioGroup : public QGroupBox {
     Q_OBJECT
 public:
@@ -128,6 +129,8 @@ signals:
     void Click(int index);
 
 private:
+    void UpdateTabStop();
+
     QButtonGroup* group;
     std::vector<QRadioButton*> buttons;
 };
