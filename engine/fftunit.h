@@ -86,9 +86,9 @@ public:
     // The exact text SaveCsv writes (empty when the arguments are refused).
     std::string CsvText(double fftPeriod, double dataFraction) const;
 
-    int count;                   // N
-    std::vector<int> workArea;   // trunc(sqrt(N)) + 2 entries; [0] = 0 at first
+    int count;                     // N
+    std::vector<int> workArea;     // trunc(sqrt(N)) + 2 entries; [0] = 0 at first
     std::vector<double> trigTable; // N/2 doubles
-    std::vector<Complex> data;   // input values, then the scaled transform
-    std::vector<double> window;  // weights
+    std::vector<Complex> data;     // input values, then the scaled transform
+    std::vector<double> window;    // weights
 };

@@ -39,8 +39,12 @@ std::string FormatLambda(double lambda) {
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 } // namespace
 
@@ -88,16 +92,15 @@ std::optional<double> ParseDecimal(std::string_view text) {
         return std::nullopt;
     }
     double value = 0.0;
-    auto result = std::from_chars(text.data() + start, text.data() + pos, value,
-                                  std::chars_format::general);
+    auto result =
+        std::from_chars(text.data() + start, text.data() + pos, value, std::chars_format::general);
     if (result.ec == std::errc::result_out_of_range) {
         // Tiny magnitudes underflow to zero, huge ones overflow to infinity,
         // as strtod does; from_chars leaves the value unset in both cases.
         std::string_view mantissaAndExponent = text.substr(start, pos - start);
         std::size_t e = mantissaAndExponent.find_first_of("eE");
-        bool negativeExponent =
-            e != std::string_view::npos && e + 1 < mantissaAndExponent.size() &&
-            mantissaAndExponent[e + 1] == '-';
+        bool negativeExponent = e != std::string_view::npos && e + 1 < mantissaAndExponent.size() &&
+                                mantissaAndExponent[e + 1] == '-';
         value = negativeExponent ? 0.0 : HUGE_VAL;
     } else if (result.ec != std::errc() || result.ptr != text.data() + pos) {
         return std::nullopt;

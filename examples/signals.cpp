@@ -94,8 +94,8 @@ std::vector<int32_t> ToPcm16(const std::vector<double>& signal) {
     return pcm;
 }
 
-std::vector<double> FluctuatingTone(double seconds, int sampleRate, double toneHz,
-                                    double exponent, double maxFluctuationHz, uint32_t seed) {
+std::vector<double> FluctuatingTone(double seconds, int sampleRate, double toneHz, double exponent,
+                                    double maxFluctuationHz, uint32_t seed) {
     const std::size_t total = static_cast<std::size_t>(seconds * sampleRate);
     // The loudness is synthesised on a coarse grid (200 points per second)
     // as a sum of cosines at the multiples of 1/seconds with amplitudes

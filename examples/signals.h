@@ -32,5 +32,5 @@ std::vector<int32_t> ToPcm16(const std::vector<double>& signal);
 // A tone of `toneHz` whose loudness fluctuates with a power spectrum
 // proportional to 1/f^exponent between 1/seconds and `maxFluctuationHz`:
 // seconds * sampleRate values in -1 ... 1, deterministic for a seed.
-std::vector<double> FluctuatingTone(double seconds, int sampleRate, double toneHz,
-                                    double exponent, double maxFluctuationHz, uint32_t seed);
+std::vector<double> FluctuatingTone(double seconds, int sampleRate, double toneHz, double exponent,
+                                    double maxFluctuationHz, uint32_t seed);

@@ -109,13 +109,14 @@ TEST_P(Windows, ApplyWindowScalesBothParts) {
 INSTANTIATE_TEST_SUITE_P(
     Kinds, Windows,
     testing::Values(TWindowWeightCase{"Hanning",
-                                &TComplexFFT::SetHanningWindow,
-                                0.5L,
-                                {0, 0.1883, 0.6113, 0.9505, 0.9505, 0.6113, 0.1883, 0}},
-                    TWindowWeightCase{"Hamming",
-                                &TComplexFFT::SetHammingWindow,
-                                0.54L,
-                                {0.08, 0.2532, 0.6424, 0.9544, 0.9544, 0.6424, 0.2532, 0.08}}),
+                                      &TComplexFFT::SetHanningWindow,
+                                      0.5L,
+                                      {0, 0.1883, 0.6113, 0.9505, 0.9505, 0.6113, 0.1883, 0}},
+                    TWindowWeightCase{
+                        "Hamming",
+                        &TComplexFFT::SetHammingWindow,
+                        0.54L,
+                        {0.08, 0.2532, 0.6424, 0.9544, 0.9544, 0.6424, 0.2532, 0.08}}),
     [](const testing::TestParamInfo<TWindowWeightCase>& info) { return info.param.name; });
 
 // ---- Transform and power --------------------------------------------------------------

@@ -49,8 +49,8 @@ TEST(ParseDecimal, AcceptsTheSampleFileForms) {
 }
 
 TEST(ParseDecimal, RefusesWhatIsNotADecimalNumber) {
-    for (const char* text : {"", " ", "abc", "inf", "nan", "0x1p3", "1,5", "1.5x", "e5", "1e",
-                             "-", ".", "1 2"}) {
+    for (const char* text :
+         {"", " ", "abc", "inf", "nan", "0x1p3", "1,5", "1.5x", "e5", "1e", "-", ".", "1 2"}) {
         EXPECT_FALSE(ParseDecimal(text).has_value()) << text;
     }
 }

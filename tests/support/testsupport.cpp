@@ -24,7 +24,9 @@ TTempDir::~TTempDir() {
     std::filesystem::remove_all(path, ignored);
 }
 
-std::string TTempDir::File(const std::string& name) const { return path + "/" + name; }
+std::string TTempDir::File(const std::string& name) const {
+    return path + "/" + name;
+}
 
 std::string ReadFileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -44,4 +46,6 @@ void WriteFileBytes(const std::string& path, const std::string& bytes) {
     }
 }
 
-bool FileExists(const std::string& path) { return std::filesystem::exists(path); }
+bool FileExists(const std::string& path) {
+    return std::filesystem::exists(path);
+}
