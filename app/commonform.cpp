@@ -67,3 +67,12 @@ TCommonForm::TCommonForm() {
     setObjectName("CommonForm");
     setWindowTitle("Common");
 }
+
+bool TFileDialog::Run(QWidget* owner, const std::string& defaultExt, const std::string& filter,
+                      const std::string& initialDir) {
+    DefaultExt = defaultExt;
+    Filter = filter;
+    InitialDir = initialDir;
+    FileName.clear();
+    return Execute(owner);
+}

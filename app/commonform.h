@@ -53,6 +53,11 @@ public:
     // FileName as it was.
     bool Execute(QWidget* owner);
 
+    // What every caller does: sets the default extension, the filter, the
+    // initial folder and an empty file name, then runs Execute.
+    bool Run(QWidget* owner, const std::string& defaultExt, const std::string& filter,
+             const std::string& initialDir);
+
 private:
     TFileDialogKind kind;
 };

@@ -268,11 +268,7 @@ void TMainForm::SetWaveFile(const std::string& name) {
 
 void TMainForm::WaveFileSelectButtonClick() {
     TFileDialog& dialog = CommonForm->OpenDialog;
-    dialog.DefaultExt = "wav";
-    dialog.Filter = kWaveFilter;
-    dialog.InitialDir = waveDir;
-    dialog.FileName.clear();
-    if (dialog.Execute(this)) {
+    if (dialog.Run(this, "wav", kWaveFilter, waveDir)) {
         SetWaveFile(dialog.FileName);
     }
 }
@@ -330,11 +326,7 @@ void TMainForm::SampleSaveButtonClick() {
         return;
     }
     TFileDialog& dialog = CommonForm->SaveDialog;
-    dialog.DefaultExt = "smp";
-    dialog.Filter = kSampleFilter;
-    dialog.InitialDir = sampleDir;
-    dialog.FileName.clear();
-    if (!dialog.Execute(this)) {
+    if (!dialog.Run(this, "smp", kSampleFilter, sampleDir)) {
         return;
     }
     if (!series.SaveToFile(dialog.FileName)) {
@@ -346,11 +338,7 @@ void TMainForm::SampleSaveButtonClick() {
 
 void TMainForm::SampleLoadButtonClick() {
     TFileDialog& dialog = CommonForm->OpenDialog;
-    dialog.DefaultExt = "smp";
-    dialog.Filter = kSampleFilter;
-    dialog.InitialDir = sampleDir;
-    dialog.FileName.clear();
-    if (dialog.Execute(this)) {
+    if (dialog.Run(this, "smp", kSampleFilter, sampleDir)) {
         LoadSampleFile(dialog.FileName);
     }
 }
@@ -369,11 +357,7 @@ void TMainForm::SpectrumSaveButtonClick() {
         return;
     }
     TFileDialog& dialog = CommonForm->SaveDialog;
-    dialog.DefaultExt = "csv";
-    dialog.Filter = kCsvFilter;
-    dialog.InitialDir = csvDir;
-    dialog.FileName.clear();
-    if (!dialog.Execute(this)) {
+    if (!dialog.Run(this, "csv", kCsvFilter, csvDir)) {
         return;
     }
     if (!fft->SaveCsv(dialog.FileName, fftPeriod, dataFraction)) {

@@ -119,11 +119,7 @@ void TSamplingViewForm::GraphSaveButtonClick() {
         return;
     }
     TFileDialog& dialog = CommonForm->SaveDialog;
-    dialog.DefaultExt = "png";
-    dialog.Filter = kPngFilter;
-    dialog.InitialDir = imageDir;
-    dialog.FileName.clear();
-    if (!dialog.Execute(this)) {
+    if (!dialog.Run(this, "png", kPngFilter, imageDir)) {
         return;
     }
     const std::string chosen = dialog.FileName;

@@ -219,11 +219,7 @@ void TSpectrumViewForm::GraphSaveButtonClick() {
         return;
     }
     TFileDialog& dialog = CommonForm->SaveDialog;
-    dialog.DefaultExt = "png";
-    dialog.Filter = kPngFilter;
-    dialog.InitialDir = imageDir;
-    dialog.FileName.clear();
-    if (!dialog.Execute(this)) {
+    if (!dialog.Run(this, "png", kPngFilter, imageDir)) {
         return;
     }
     const std::string chosen = dialog.FileName;
