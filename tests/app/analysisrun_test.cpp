@@ -9,6 +9,7 @@
 #include "engine/fftunit.h"
 #include "engine/waveanalyze.h"
 #include "examples/signals.h"
+#include "tests/support/messagerecorder.h"
 #include "tests/support/testsupport.h"
 #include "views/spectrumstate.h"
 
@@ -16,19 +17,14 @@ namespace {
 
 // Records the boxes and the hourglass transitions of one test.
 struct TRecorder {
-    std::vector<TMessage> messages;
+    TMessageRecorder boxes;
+    std::vector<TMessage>& messages = boxes.shown;
     std::vector<bool> busy;
-    TMessagePresenter previousPresenter;
     TBusyHook previousHook;
     TRecorder() {
-        previousPresenter =
-            SetMessagePresenter([this](const TMessage& m) { messages.push_back(m); });
         previousHook = SetBusyHook([this](bool b) { busy.push_back(b); });
     }
-    ~TRecorder() {
-        SetMessagePresenter(previousPresenter);
-        SetBusyHook(previousHook);
-    }
+    ~TRecorder() { SetBusyHook(previousHook); }
 };
 
 void FillSeries(TWaveAnalyze& series, const std::vector<double>& values, double period) {

@@ -11,6 +11,7 @@
 #include "engine/safefile.h"
 #include "engine/waveanalyze.h"
 #include "examples/signals.h"
+#include "tests/support/messagerecorder.h"
 #include "tests/support/testsupport.h"
 
 namespace {
@@ -40,21 +41,6 @@ std::string Cp932(const std::string& utf8) {
     out.resize(out.size() - toLeft);
     return out;
 }
-
-// Records every box shown while it lives.
-class TRecordingPresenter {
-public:
-    TRecordingPresenter()
-        : previous(SetMessagePresenter([this](const TMessage& m) { shown.push_back(m); })) {}
-    ~TRecordingPresenter() { SetMessagePresenter(previous); }
-    TRecordingPresenter(const TRecordingPresenter&) = delete;
-    TRecordingPresenter& operator=(const TRecordingPresenter&) = delete;
-
-    std::vector<TMessage> shown;
-
-private:
-    TMessagePresenter previous;
-};
 
 void SetSeries(TWaveAnalyze& series, const std::vector<double>& values, double period,
                const std::string& unit) {
@@ -144,7 +130,7 @@ TEST(SampleFileLoad, ReadsTheExampleFile) {
     TTempDir dir;
     std::string path = dir.File("a.smp");
     WriteFileBytes(path, Title() + kExampleBody);
-    TRecordingPresenter boxes;
+    TMessageRecorder boxes;
     TWaveAnalyze series;
     ASSERT_TRUE(series.LoadFromFile(path));
     EXPECT_TRUE(boxes.shown.empty());
@@ -293,7 +279,7 @@ TEST_P(SampleFileLineTwo, SplitsAsCommaText) {
         text += std::to_string(i) + "\r\n";
     }
     std::istringstream in(text);
-    TRecordingPresenter boxes;
+    TMessageRecorder boxes;
     TWaveAnalyze series;
     ASSERT_TRUE(series.LoadFromStream(in, text.size()));
     EXPECT_EQ(series.period, c.period);
@@ -341,7 +327,7 @@ TEST_P(SampleFileFailure, ShowsOneBoxAndKeepsThePreviousSeries) {
     SetSeries(series, {4.0, 5.0}, 0.125, "Hz");
     const double* values = series.values.get();
 
-    TRecordingPresenter boxes;
+    TMessageRecorder boxes;
     EXPECT_FALSE(series.LoadFromFile(path));
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].kind, TMessageKind::Error);
@@ -394,7 +380,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(SampleFileLoad, MissingFileOrFolderCannotBeOpened) {
     TTempDir dir;
     for (const std::string& name : {dir.File("missing.smp"), dir.Path(), std::string()}) {
-        TRecordingPresenter boxes;
+        TMessageRecorder boxes;
         TWaveAnalyze series;
         EXPECT_FALSE(series.LoadFromFile(name));
         ASSERT_EQ(boxes.shown.size(), 1u) << name;
@@ -411,7 +397,7 @@ TEST(SampleFileLoad, HugeDeclaredCountFailsBeforeAllocating) {
         text += "1\r\n";
     }
     std::istringstream in(text);
-    TRecordingPresenter boxes;
+    TMessageRecorder boxes;
     TWaveAnalyze series;
     EXPECT_FALSE(series.LoadFromStream(in, text.size()));
     ASSERT_EQ(boxes.shown.size(), 1u);

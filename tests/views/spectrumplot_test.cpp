@@ -8,6 +8,7 @@
 #include "engine/textformat.h"
 #include "graph/png.h"
 #include "graph/xygraph.h"
+#include "tests/support/messagerecorder.h"
 #include "tests/support/testsupport.h"
 #include "views/spectrumstate.h"
 
@@ -26,15 +27,6 @@ TComplexFFT MakeSpectrum(int n, double (*power)(int)) {
     }
     return fft;
 }
-
-struct TRecorder {
-    std::vector<TMessage> messages;
-    TMessagePresenter previous;
-    TRecorder() {
-        previous = SetMessagePresenter([this](const TMessage& m) { messages.push_back(m); });
-    }
-    ~TRecorder() { SetMessagePresenter(previous); }
-};
 
 bool AnyPixelOf(const TBitmap& bitmap, TColor color) {
     for (int y = 0; y < bitmap.Height(); ++y) {
@@ -177,15 +169,15 @@ TEST(DrawSpectrum, RefusedSettingsShowOneMessageAndDrawNothing) {
         {0, -40, badPower, "パワーの設定範囲が正しくありません。"},
     };
     for (const TCase& c : cases) {
-        TRecorder recorder;
+        TMessageRecorder recorder;
         state.SetUpperBarPosition(c.upperBar);
         state.SetLowerBarPosition(c.lowerBar);
         TSpectrumDrawing drawing = DrawSpectrum(state, c.settings, "", &owner);
         EXPECT_FALSE(drawing.graph);
-        ASSERT_EQ(recorder.messages.size(), 1u);
-        EXPECT_EQ(recorder.messages[0].text, c.message);
-        EXPECT_EQ(recorder.messages[0].caption, "エラー");
-        EXPECT_EQ(recorder.messages[0].owner, &owner);
+        ASSERT_EQ(recorder.shown.size(), 1u);
+        EXPECT_EQ(recorder.shown[0].text, c.message);
+        EXPECT_EQ(recorder.shown[0].caption, "エラー");
+        EXPECT_EQ(recorder.shown[0].owner, &owner);
     }
 }
 
