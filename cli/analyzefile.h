@@ -3,6 +3,7 @@
 // display: the spectrum window's start-up state, the sampling step or the
 // sample-file load, the spectrum stage, the hand-over and the drawing.
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,17 @@ struct TFileReport {
     double slope = 0.0;
     double intercept = 0.0;
     std::string lambdaText;
+
+    // Fit quality of the line through the groups (three groups or more).
+    std::optional<double> lambdaSe, lambdaCiLow, lambdaCiHigh, r2;
+    // Lambda of the same run on the series with its mean subtracted.
+    std::optional<double> lambdaMeanRemoved;
+    // Detrended fluctuation analysis of the series (four scales or more).
+    std::optional<double> dfaAlpha, betaDfa;
+    // Lambda of shuffled copies of the series (when surrogates > 0).
+    std::optional<double> surrogateMean, surrogateSd, surrogateP;
+    // Short notes on how far lambda can be trusted.
+    std::vector<std::string> warnings;
 };
 
 // Analyses `file` with `options`, writing the requested outputs (their paths

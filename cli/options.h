@@ -1,6 +1,7 @@
 #pragma once
 // Command-line options of zittermark-cli.
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,7 +26,10 @@ struct TCliOptions {
     std::string spectrumPngPath;
     std::string seriesPngPath;
     bool json = false;
-    int jobs = 0; // 0: the number of cores
+    int jobs = 0;            // 0: the number of cores
+    int surrogates = 0;      // shuffled copies of the series; 0 off, at most 9999
+    std::uint64_t seed = 1;  // copy m is shuffled with a generator seeded seed + m
+    std::string summaryPath; // CSV with one row per file
     std::vector<std::string> files;
 
     bool help = false;
