@@ -24,7 +24,7 @@ void Fail(TFileReport& report, const std::string& text) {
 }
 
 void Analyze(const TCliOptions& options, const std::string& file, TResampler resample,
-             TFileReport& report) {
+             const TParallelFor& parallelFor, TFileReport& report) {
     // The spectrum window as created at start-up, and the main window's first
     // showing, which labels the band for the default period.
     TSpectrumState view;
@@ -92,8 +92,9 @@ void Analyze(const TCliOptions& options, const std::string& file, TResampler res
 
     std::string pngPath =
         options.spectrumPngPath.empty() ? "" : ExpandOutputPath(options.spectrumPngPath, file);
+    TSpectrumDrawing drawing;
     if (view.CanDraw()) {
-        TSpectrumDrawing drawing = DrawSpectrum(view, options.spectrum, pngPath, nullptr);
+        drawing = DrawSpectrum(view, options.spectrum, pngPath, nullptr);
         if (!drawing.graph) {
             report.ok = false;
             return;
@@ -116,6 +117,33 @@ void Analyze(const TCliOptions& options, const std::string& file, TResampler res
         std::string path = ExpandOutputPath(options.csvPath, file);
         if (!fft->SaveCsv(path, fftPeriod, dataFraction)) {
             Fail(report, std::string(kSaveFailedMessage) + " (" + path + ")");
+        }
+    }
+
+    TLambdaCheck check = CheckLambda(series.values.get(), series.count, series.period, analyzeMode,
+                                     windowFunction, view, drawing, resample);
+    if (check.quality) {
+        report.lambdaSe = check.quality->se;
+        report.lambdaCiLow = check.quality->ciLow;
+        report.lambdaCiHigh = check.quality->ciHigh;
+        report.r2 = check.quality->r2;
+    }
+    report.lambdaMeanRemoved = check.lambdaMeanRemoved;
+    if (check.dfa) {
+        report.dfaAlpha = check.dfa->alpha;
+        report.betaDfa = check.dfa->beta;
+    }
+    report.warnings = std::move(check.warnings);
+
+    if (options.surrogates > 0 && drawing.hasLine) {
+        std::optional<TSurrogateSummary> summary = SummarizeSurrogates(
+            SurrogateLambdas(series, analyzeMode, windowFunction, view, options.surrogates,
+                             options.seed, parallelFor, resample),
+            report.lambda);
+        if (summary) {
+            report.surrogateMean = summary->mean;
+            report.surrogateSd = summary->sd;
+            report.surrogateP = summary->p;
         }
     }
 }
@@ -163,9 +191,14 @@ std::string JsonNumber(double value) {
     return std::string(buffer, result.ptr);
 }
 
+std::string JsonOptional(const std::optional<double>& value) {
+    return value ? JsonNumber(*value) : "null";
+}
+
 } // namespace
 
-TFileReport AnalyzeFile(const TCliOptions& options, const std::string& file, TResampler resample) {
+TFileReport AnalyzeFile(const TCliOptions& options, const std::string& file, TResampler resample,
+                        const TParallelFor& parallelFor) {
     TFileReport report;
     report.file = file;
     report.ok = true;
@@ -184,7 +217,7 @@ TFileReport AnalyzeFile(const TCliOptions& options, const std::string& file, TRe
         report.errors.push_back(text);
     });
     try {
-        Analyze(options, file, resample, report);
+        Analyze(options, file, resample, parallelFor, report);
     } catch (const std::exception& e) {
         Fail(report, e.what());
     }
@@ -194,14 +227,19 @@ TFileReport AnalyzeFile(const TCliOptions& options, const std::string& file, TRe
     return report;
 }
 
+std::string ShortestNumber(double value) {
+    return std::isfinite(value) ? JsonNumber(value) : "";
+}
+
 std::string ReportLine(const TFileReport& report) {
     return report.file + ": count=" + FormatInt(report.count) +
            " period=" + FormatFixed(report.period, 6) + " N=" + FormatInt(report.fftSize) +
            " binCount=" + FormatInt(report.binCount) + " groups=" + FormatInt(report.groups) + " " +
-           (report.hasLine ? report.lambdaText : std::string("λ = none"));
+           (report.hasLine ? report.lambdaText : std::string("λ = none")) +
+           (report.hasLine && report.lambdaSe ? " ± " + FormatFixed(*report.lambdaSe, 3) : "");
 }
 
-std::string ReportJson(const TFileReport& report) {
+std::string ReportJson(const TFileReport& report, bool surrogates) {
     std::string json =
         "{\"file\":" + JsonString(report.file) + ",\"ok\":" + (report.ok ? "true" : "false") +
         ",\"count\":" + FormatInt(report.count) + ",\"period\":" + JsonNumber(report.period) +
@@ -215,6 +253,27 @@ std::string ReportJson(const TFileReport& report) {
     } else {
         json += ",\"lambdaText\":null,\"lambda\":null,\"slope\":null,\"intercept\":null";
     }
+    json += ",\"lambda_se\":" + JsonOptional(report.lambdaSe);
+    if (report.lambdaCiLow && report.lambdaCiHigh) {
+        json += ",\"lambda_ci95\":[" + JsonNumber(*report.lambdaCiLow) + "," +
+                JsonNumber(*report.lambdaCiHigh) + "]";
+    } else {
+        json += ",\"lambda_ci95\":null";
+    }
+    json += ",\"r2\":" + JsonOptional(report.r2) +
+            ",\"lambda_mean_removed\":" + JsonOptional(report.lambdaMeanRemoved) +
+            ",\"dfa_alpha\":" + JsonOptional(report.dfaAlpha) +
+            ",\"beta_dfa\":" + JsonOptional(report.betaDfa);
+    if (surrogates) {
+        json += ",\"surrogate_mean\":" + JsonOptional(report.surrogateMean) +
+                ",\"surrogate_sd\":" + JsonOptional(report.surrogateSd) +
+                ",\"surrogate_p\":" + JsonOptional(report.surrogateP);
+    }
+    json += ",\"warnings\":[";
+    for (std::size_t i = 0; i < report.warnings.size(); ++i) {
+        json += (i ? "," : "") + JsonString(report.warnings[i]);
+    }
+    json += "]";
     if (!report.errors.empty()) {
         json += ",\"errors\":[";
         for (std::size_t i = 0; i < report.errors.size(); ++i) {

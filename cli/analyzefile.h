@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/analysisrun.h"
+#include "app/lambdadiagnostics.h"
 #include "cli/options.h"
 
 struct TFileReport {
@@ -39,10 +40,17 @@ struct TFileReport {
 };
 
 // Analyses `file` with `options`, writing the requested outputs (their paths
-// expanded for the file). Never throws; failures are in the report.
+// expanded for the file). Never throws; failures are in the report. The
+// shuffled copies run through `parallelFor` (none: one after another).
 TFileReport AnalyzeFile(const TCliOptions& options, const std::string& file,
-                        TResampler resample = nullptr);
+                        TResampler resample = nullptr, const TParallelFor& parallelFor = nullptr);
 
-// The report as one text line, or as one JSON object.
+// The report as one text line ("± SE" after lambda with three groups or
+// more), or as one JSON object on one line (the surrogate fields when
+// `surrogates`; absent values null).
 std::string ReportLine(const TFileReport& report);
-std::string ReportJson(const TFileReport& report);
+std::string ReportJson(const TFileReport& report, bool surrogates = false);
+
+// The number as JSON writes it: the shortest text that reads back as the
+// same double, "." whatever the locale; empty when not finite.
+std::string ShortestNumber(double value);

@@ -4,6 +4,7 @@
 #include <clocale>
 #include <condition_variable>
 #include <cstdio>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -12,15 +13,19 @@
 
 #include "cli/analyzefile.h"
 #include "cli/options.h"
+#include "cli/sharedloops.h"
+#include "cli/summary.h"
+#include "engine/safefile.h"
 
 namespace {
 
 void PrintReport(const TCliOptions& options, const TFileReport& report) {
     if (report.ok || report.count > 0 || report.fftSize > 0) {
-        std::string line = options.json ? ReportJson(report) : ReportLine(report);
+        std::string line =
+            options.json ? ReportJson(report, options.surrogates > 0) : ReportLine(report);
         std::fprintf(stdout, "%s\n", line.c_str());
     } else if (options.json) {
-        std::fprintf(stdout, "%s\n", ReportJson(report).c_str());
+        std::fprintf(stdout, "%s\n", ReportJson(report, options.surrogates > 0).c_str());
     }
     for (const std::string& error : report.errors) {
         std::fprintf(stderr, "zittermark-cli: %s: %s\n", report.file.c_str(), error.c_str());
@@ -58,25 +63,34 @@ int main(int argc, char** argv) {
     const std::size_t total = options.files.size();
     unsigned jobs = options.jobs > 0 ? static_cast<unsigned>(options.jobs)
                                      : std::max(1u, std::thread::hardware_concurrency());
-    jobs = static_cast<unsigned>(std::min<std::size_t>(jobs, total));
+    if (options.surrogates == 0) {
+        // Without shuffled copies a file is the smallest piece of work.
+        jobs = static_cast<unsigned>(std::min<std::size_t>(jobs, total));
+    }
     const bool progress = ::isatty(STDERR_FILENO) == 1;
 
-    // Workers take files in input order; the reports are printed in input
-    // order as soon as every earlier one is done.
+    // Workers take files in input order, and once none is left help with the
+    // shuffled copies of the files still running; the reports are printed in
+    // input order as soon as every earlier one is done.
     std::vector<TFileReport> reports(total);
     std::vector<bool> done(total, false);
     std::atomic<std::size_t> nextFile{0};
     std::mutex mutex;
     std::condition_variable finished;
     std::size_t completed = 0;
+    TSharedLoops loops;
+    const TParallelFor parallelFor = [&](int n, const std::function<void(int)>& body) {
+        loops.For(n, body);
+    };
 
     auto worker = [&] {
         for (;;) {
             std::size_t index = nextFile.fetch_add(1);
             if (index >= total) {
+                loops.Help();
                 return;
             }
-            TFileReport report = AnalyzeFile(options, options.files[index]);
+            TFileReport report = AnalyzeFile(options, options.files[index], nullptr, parallelFor);
             std::lock_guard<std::mutex> lock(mutex);
             reports[index] = std::move(report);
             done[index] = true;
@@ -103,8 +117,17 @@ int main(int argc, char** argv) {
                          options.files[printed + 1].c_str());
         }
     }
+    loops.Stop();
     for (std::thread& thread : threads) {
         thread.join();
+    }
+    if (!options.summaryPath.empty()) {
+        std::string detail;
+        if (!WriteFileAtomically(options.summaryPath, SummaryCsv(options, reports), &detail)) {
+            std::fprintf(stderr, "zittermark-cli: %s: cannot write the summary%s%s\n",
+                         options.summaryPath.c_str(), detail.empty() ? "" : ": ", detail.c_str());
+            allOk = false;
+        }
     }
     return allOk ? 0 : 1;
 }

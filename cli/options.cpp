@@ -1,6 +1,7 @@
 #include "cli/options.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <set>
 
 #include "engine/textformat.h"
@@ -41,7 +42,15 @@ Output:
   --series-png PATH           save the sampling graph
   --series-size W H           size of the sampling graph (default 804 324)
   --json                      one JSON object per file instead of a line
-  --jobs N                    files analysed in parallel (default: number of cores)
+  --jobs N                    threads for the files and the shuffled copies
+                              (default: number of cores)
+  --summary PATH.csv          also write one CSV row per file with the results and settings
+Trust in lambda (always in --json: lambda_se, lambda_ci95, r2, lambda_mean_removed,
+dfa_alpha, beta_dfa, warnings):
+  --surrogates M              lambda of M shuffled copies of the series, 0-9999 (default 0):
+                              surrogate_mean, surrogate_sd and the rank surrogate_p
+  --seed S                    copy m is shuffled with seed S + m, 0-9223372036854775807
+                              (default 1)
   --help, --version
 With several FILEs, output paths must contain {name}, replaced by each input's
 base name without its extension.
@@ -213,6 +222,26 @@ std::optional<TCliOptions> ParseCliOptions(const std::vector<std::string>& args,
             options.json = true;
         } else if (arg == "--jobs") {
             ok = in.Int(arg, 1, 256, options.jobs);
+        } else if (arg == "--surrogates") {
+            ok = in.Int(arg, 0, 9999, options.surrogates);
+        } else if (arg == "--seed") {
+            std::string text;
+            ok = in.Next(arg, text);
+            if (ok) {
+                std::optional<long long> value = ParseInteger(text);
+                if (!value || *value < 0) {
+                    error = arg + ": '" + text + "' is not a whole number from 0";
+                    ok = false;
+                } else {
+                    options.seed = static_cast<std::uint64_t>(*value);
+                }
+            }
+        } else if (arg == "--summary") {
+            ok = in.Next(arg, options.summaryPath);
+            if (ok && options.summaryPath.empty()) {
+                error = arg + " needs a file name";
+                ok = false;
+            }
         } else {
             error = "unknown option " + arg;
             ok = false;
@@ -272,6 +301,27 @@ std::optional<TCliOptions> ParseCliOptions(const std::vector<std::string>& args,
             for (const std::string& file : options.files) {
                 if (!seen.insert(ExpandOutputPath(*path, file)).second) {
                     error = "two inputs would write " + ExpandOutputPath(*path, file);
+                    return std::nullopt;
+                }
+            }
+        }
+    }
+    if (!options.summaryPath.empty()) {
+        // The summary is written after every file is done; it must not
+        // replace an input or another output of the run.
+        std::error_code ignored;
+        for (const std::string& file : options.files) {
+            std::vector<std::string> taken = {file};
+            for (const std::string* path : {&options.smpPath, &options.csvPath,
+                                            &options.spectrumPngPath, &options.seriesPngPath}) {
+                if (!path->empty()) {
+                    taken.push_back(ExpandOutputPath(*path, file));
+                }
+            }
+            for (const std::string& other : taken) {
+                if (other == options.summaryPath ||
+                    std::filesystem::equivalent(other, options.summaryPath, ignored)) {
+                    error = "--summary " + options.summaryPath + " would replace " + other;
                     return std::nullopt;
                 }
             }

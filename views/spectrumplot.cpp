@@ -43,13 +43,12 @@ bool CheckSettings(int flowerBar, int fupperBar, const TSpectrumSettings& settin
     return true;
 }
 
-TSpectrumDrawing DrawSpectrum(const TSpectrumState& state, const TSpectrumSettings& settings,
-                              const std::string& fileName, TMessageOwner owner) {
-    TSpectrumDrawing drawing;
+TSpectrumFit FitSpectrum(const TSpectrumState& state) {
+    TSpectrumFit fit;
     const TComplexFFT* spectrum = state.spectrum;
     const int binCount = state.binCount;
     if (spectrum == nullptr || state.fftSize <= 0 || binCount < 1) {
-        return drawing;
+        return fit;
     }
 
     // Spectral points, normalised to the peak. A peak that is zero or not
@@ -58,8 +57,10 @@ TSpectrumDrawing DrawSpectrum(const TSpectrumState& state, const TSpectrumSettin
     int peakIndex = 0;
     const double peak = spectrum->PeakBin(&peakIndex);
     const bool usablePeak = std::isfinite(peak) && peak > 0;
-    std::vector<double> xs(binCount);
-    std::vector<double> ys(binCount);
+    std::vector<double>& xs = fit.xs;
+    std::vector<double>& ys = fit.ys;
+    xs.resize(binCount);
+    ys.resize(binCount);
     for (int i = 0; i < binCount; ++i) {
         const int b = i + 1;
         const double f = (1.0 / state.fftPeriod) / state.fftSize * b;
@@ -72,17 +73,15 @@ TSpectrumDrawing DrawSpectrum(const TSpectrumState& state, const TSpectrumSettin
         }
     }
 
-    if (!CheckSettings(state.LowerBarPosition(), state.UpperBarPosition(), settings, owner)) {
-        return drawing;
-    }
-
     // Band groups of a tenth of a decade, from the log frequency of bin lo + 1
     // on, the edges advancing by repeated addition of 0.1.
     const int hi = static_cast<int>(std::trunc(binCount * state.upperRatio));
     const int lo = static_cast<int>(std::trunc(binCount * state.lowerRatio));
-    std::vector<double>& gx = drawing.gx;
-    std::vector<double>& gy = drawing.gy;
+    std::vector<double>& gx = fit.gx;
+    std::vector<double>& gy = fit.gy;
     if (usablePeak && lo >= 0 && lo < hi && hi <= binCount && std::isfinite(xs[lo])) {
+        fit.firstBin = lo + 1;
+        fit.lastBin = hi;
         double edge = xs[lo];
         double next = edge + kGroupWidth;
         double sum = 0;
@@ -122,9 +121,35 @@ TSpectrumDrawing DrawSpectrum(const TSpectrumState& state, const TSpectrumSettin
     }
     const int k = static_cast<int>(gx.size());
     if (k > 0) {
-        LeastSquareFit(&drawing.slope, &drawing.intercept, gx.data(), gy.data(), 0, k - 1);
-        drawing.hasLine = true;
+        LeastSquareFit(&fit.slope, &fit.intercept, gx.data(), gy.data(), 0, k - 1);
+        fit.hasLine = true;
     }
+    return fit;
+}
+
+TSpectrumDrawing DrawSpectrum(const TSpectrumState& state, const TSpectrumSettings& settings,
+                              const std::string& fileName, TMessageOwner owner) {
+    TSpectrumDrawing drawing;
+    const int binCount = state.binCount;
+    if (state.spectrum == nullptr || state.fftSize <= 0 || binCount < 1) {
+        return drawing;
+    }
+    if (!CheckSettings(state.LowerBarPosition(), state.UpperBarPosition(), settings, owner)) {
+        return drawing;
+    }
+    TSpectrumFit fit = FitSpectrum(state);
+    const std::vector<double>& xs = fit.xs;
+    const std::vector<double>& ys = fit.ys;
+    drawing.gx = std::move(fit.gx);
+    drawing.gy = std::move(fit.gy);
+    const std::vector<double>& gx = drawing.gx;
+    const std::vector<double>& gy = drawing.gy;
+    drawing.slope = fit.slope;
+    drawing.intercept = fit.intercept;
+    drawing.hasLine = fit.hasLine;
+    drawing.firstBin = fit.firstBin;
+    drawing.lastBin = fit.lastBin;
+    const int k = static_cast<int>(gx.size());
 
     const int horz = settings.HorzSizeBox;
     const int vert = settings.VertSizeBox;

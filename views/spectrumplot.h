@@ -41,6 +41,8 @@ struct TSpectrumDrawing {
     // A line and slope text were drawn: at least one group and a usable peak.
     bool hasLine = false;
     std::string lambdaText; // "λ = %.3f" when hasLine
+    int firstBin = 0;       // the bins of the band, when it holds any
+    int lastBin = 0;
     // False when a file name was given and the PNG could not be written.
     bool saved = true;
 
@@ -49,6 +51,23 @@ struct TSpectrumDrawing {
     TSpectrumDrawing(TSpectrumDrawing&&) noexcept;
     TSpectrumDrawing& operator=(TSpectrumDrawing&&) noexcept;
 };
+
+// The points, band groups and line of a drawing, without the graph.
+struct TSpectrumFit {
+    std::vector<double> xs; // log10 frequency of bins 1 ... binCount
+    std::vector<double> ys; // log10 power relative to the peak
+    std::vector<double> gx; // band groups, as in TSpectrumDrawing
+    std::vector<double> gy;
+    double slope = 0.0;
+    double intercept = 0.0;
+    bool hasLine = false;
+    int firstBin = 0; // the band's bins first ... last; 0 when it holds none
+    int lastBin = 0;
+};
+
+// The groups and line DrawSpectrum draws for `state`; nothing when there is
+// no spectrum to draw. Does not check the settings.
+TSpectrumFit FitSpectrum(const TSpectrumState& state);
 
 // The three checks in order: the band bars, the frequency range, the power
 // range. The first that fails shows its error box with `owner` and gives

@@ -1,0 +1,106 @@
+#include "cli/summary.h"
+
+#include <optional>
+
+#include "engine/textformat.h"
+
+namespace {
+
+std::string Number(const std::optional<double>& value) {
+    return value ? ShortestNumber(*value) : "";
+}
+
+std::string Row(const std::vector<std::string>& fields) {
+    std::string row;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        row += (i ? "," : "") + CsvField(fields[i]);
+    }
+    return row + "\r\n";
+}
+
+} // namespace
+
+std::string CsvField(const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos) {
+        return text;
+    }
+    std::string quoted = "\"";
+    for (char c : text) {
+        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    }
+    return quoted + "\"";
+}
+
+std::string SummaryCsv(const TCliOptions& options, const std::vector<TFileReport>& reports) {
+    const bool surrogates = options.surrogates > 0;
+    std::string csv = Row({"file",
+                           "ok",
+                           "count",
+                           "period",
+                           "N",
+                           "binCount",
+                           "groups",
+                           "lambda",
+                           "lambda_se",
+                           "lambda_ci95_low",
+                           "lambda_ci95_high",
+                           "r2",
+                           "lambda_mean_removed",
+                           "dfa_alpha",
+                           "beta_dfa",
+                           "surrogate_mean",
+                           "surrogate_sd",
+                           "surrogate_p",
+                           "warnings",
+                           "mode",
+                           "sampling",
+                           "period_ms",
+                           "bias",
+                           "window",
+                           "band_upper",
+                           "band_lower",
+                           "surrogates",
+                           "seed"});
+    const bool fixed = options.analyzeMode != 0;
+    for (const TFileReport& report : reports) {
+        const bool sampleFile = IsSampleFileName(report.file);
+        // The settings that applied to this input: the easy mode fixes the
+        // period, level and window; a sample file is not sampled at all.
+        const bool easy = !fixed && !sampleFile;
+        std::string warnings;
+        for (std::size_t i = 0; i < report.warnings.size(); ++i) {
+            warnings += (i ? "; " : "") + report.warnings[i];
+        }
+        const char* windows[] = {"rect", "hanning", "hamming"};
+        csv += Row(
+            {report.file,
+             report.ok ? "true" : "false",
+             FormatInt(report.count),
+             ShortestNumber(report.period),
+             FormatInt(report.fftSize),
+             FormatInt(report.binCount),
+             FormatInt(report.groups),
+             report.hasLine ? ShortestNumber(report.lambda) : "",
+             Number(report.lambdaSe),
+             Number(report.lambdaCiLow),
+             Number(report.lambdaCiHigh),
+             Number(report.r2),
+             Number(report.lambdaMeanRemoved),
+             Number(report.dfaAlpha),
+             Number(report.betaDfa),
+             surrogates ? Number(report.surrogateMean) : "",
+             surrogates ? Number(report.surrogateSd) : "",
+             surrogates ? Number(report.surrogateP) : "",
+             warnings,
+             sampleFile ? "sample-file" : (fixed ? "fixed" : "easy"),
+             sampleFile ? "" : (options.samplingMode == 0 ? "frequency" : "amplitude"),
+             sampleFile ? "" : (easy ? "25" : FormatInt(options.periodMs)),
+             sampleFile || options.samplingMode != 0 ? "" : (easy ? "8" : FormatInt(options.bias)),
+             easy ? "hamming" : windows[options.windowFunction],
+             easy ? "whole" : FormatInt(options.bandUpper.value_or(0)),
+             easy ? "whole" : FormatInt(options.bandLower.value_or(-40)),
+             FormatInt(options.surrogates),
+             FormatInt(static_cast<long long>(options.seed))});
+    }
+    return csv;
+}
