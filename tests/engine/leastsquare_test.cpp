@@ -68,3 +68,53 @@ TEST(LineFitNaN, NaNInsideTheRangeGivesNaNOutputs) {
     EXPECT_TRUE(std::isnan(slope));
     EXPECT_TRUE(std::isnan(intercept));
 }
+
+TEST(FitQuality, HandComputedSmallCases) {
+    // (0, 0), (1, 2), (2, 1): slope 0.5, intercept 0.5, residuals -0.5, 1,
+    // -0.5; s^2 = 1.5; se = sqrt(1.5 / 2); R^2 = 1 - 1.5 / 2.
+    const double x[] = {0, 1, 2};
+    const double y[] = {0, 2, 1};
+    TFitQuality q{};
+    ASSERT_TRUE(FitQualityOf(x, y, 3, 0.5, 0.5, q));
+    EXPECT_DOUBLE_EQ(q.se, std::sqrt(0.75));
+    EXPECT_DOUBLE_EQ(q.r2, 0.25);
+    // lambda = -0.5, t(0.975, 1) = 12.7062047...
+    EXPECT_NEAR(q.ciLow, -0.5 - 12.7062047 * std::sqrt(0.75), 1e-6);
+    EXPECT_NEAR(q.ciHigh, -0.5 + 12.7062047 * std::sqrt(0.75), 1e-6);
+
+    // Five points: y = 2 - x with residuals 0.1, -0.1, 0, -0.1, 0.1.
+    const double x5[] = {0, 1, 2, 3, 4};
+    const double y5[] = {2.1, 0.9, 0, -1.1, -1.9};
+    ASSERT_TRUE(FitQualityOf(x5, y5, 5, -1.0, 2.0, q));
+    EXPECT_NEAR(q.se, std::sqrt(0.04 / 3 / 10), 1e-15);
+    EXPECT_NEAR(q.r2, 1.0 - 0.04 / 10.04, 1e-15);
+    EXPECT_NEAR(q.ciHigh - q.ciLow, 2 * 3.1824463 * std::sqrt(0.04 / 30), 1e-7);
+    EXPECT_NEAR((q.ciHigh + q.ciLow) / 2, 1.0, 1e-15);
+}
+
+TEST(FitQuality, ExactAndLevelLines) {
+    const double x[] = {-2, -1.5, -1, -0.5};
+    const double y[] = {1, 0, -1, -2};
+    TFitQuality q{};
+    ASSERT_TRUE(FitQualityOf(x, y, 4, -2.0, -3.0, q));
+    EXPECT_EQ(q.se, 0.0);
+    EXPECT_EQ(q.r2, 1.0);
+    EXPECT_EQ(q.ciLow, 2.0);
+    EXPECT_EQ(q.ciHigh, 2.0);
+    // Every y equal: R^2 is 1, not 0 / 0, and lambda reads 0, not -0.
+    const double level[] = {-3, -3, -3, -3};
+    ASSERT_TRUE(FitQualityOf(x, level, 4, 0.0, -3.0, q));
+    EXPECT_EQ(q.r2, 1.0);
+    EXPECT_FALSE(std::signbit(q.ciLow));
+}
+
+TEST(FitQuality, AbsentBelowThreePointsOrForOneAbscissa) {
+    const double x[] = {0, 1, 2};
+    const double y[] = {0, 2, 1};
+    TFitQuality q{7, 7, 7, 7};
+    EXPECT_FALSE(FitQualityOf(x, y, 2, 2.0, 0.0, q));
+    EXPECT_FALSE(FitQualityOf(x, y, 0, 0.0, 0.0, q));
+    const double same[] = {1, 1, 1};
+    EXPECT_FALSE(FitQualityOf(same, y, 3, 0.0, 1.0, q));
+    EXPECT_EQ(q.se, 7);
+}
