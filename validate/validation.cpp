@@ -243,6 +243,7 @@ std::string ValidationMarkdown(const TValidationConfig& config,
     for (const TVariantResult& r : results) {
         if (!r.ok) {
             ++failed;
+            continue;
         }
         TRow& row = rows[{static_cast<int>(r.spec.modulation), r.spec.beta}];
         row.easy.push_back(r.easy);
@@ -302,7 +303,7 @@ std::string ValidationMarkdown(const TValidationConfig& config,
     }
     if (failed > 0) {
         md += "\n" + FormatInt(static_cast<long long>(failed)) +
-              " recording(s) could not be analysed; their cells count only the others.\n";
+              " recording(s) could not be analysed; the cells count only the others.\n";
     }
     return md;
 }
