@@ -11,6 +11,10 @@
 #include <system_error>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "app/messagebox.h"
 #include "engine/safefile.h"
 #include "engine/textformat.h"
@@ -18,9 +22,10 @@
 
 namespace {
 
-// A long window is read in blocks of at most this many frames, so memory
-// stays bounded whatever the window length a file's sample rate produces.
-constexpr uint32_t kBlockFrames = 65536;
+// The file is read in blocks of this many frames, whatever the window length,
+// so memory stays bounded; a block holds many short windows or a piece of a
+// long one.
+constexpr uint32_t kBlockFrames = 4096;
 
 // Level crossings of one window, fed in consecutive pieces.
 struct TCrossingCounter {
@@ -51,6 +56,11 @@ struct TCrossingCounter {
             previous = current;
         }
     }
+
+    void Reset() {
+        started = false;
+        crossings = 0;
+    }
 };
 
 // Sum of squares of one window, in index order.
@@ -63,6 +73,127 @@ struct TSquareSum {
             sum += v * v;
         }
     }
+
+    void Reset() { sum = 0.0; }
+};
+
+// The comparisons of the crossing rule on the integer form of 8- and 16-bit
+// data. A frame's float is s * scale with s a whole number and scale a power
+// of two, so s * scale > bias exactly when s > bias / scale, which for a
+// whole s means s > floor(bias / scale); likewise s * scale < bias exactly
+// when s < ceil(bias / scale). The thresholds are clamped far outside the
+// 17-bit range of s, which keeps every comparison's outcome.
+struct TIntegerLevel {
+    int32_t above; // s lies above the level when s > above
+    int32_t below; // s lies below the level when s < below
+
+    static TIntegerLevel For(double bias, double scale) {
+        const double t = bias / scale;
+        const double limit = 1 << 30;
+        return {static_cast<int32_t>(std::clamp(std::floor(t), -limit, limit)),
+                static_cast<int32_t>(std::clamp(std::ceil(t), -limit, limit))};
+    }
+};
+
+// TCrossingCounter on the integer form: the same counts for the same frames.
+struct TIntegerCrossingCounter {
+    TIntegerLevel level;
+    bool started = false;
+    int32_t previous = 0;
+    int64_t crossings = 0;
+
+    __attribute__((noinline)) void Add(const int32_t* s, std::size_t n) {
+        if (n == 0) {
+            return;
+        }
+        const int32_t above = level.above;
+        const int32_t below = level.below;
+        if (!started) {
+            // Neither above nor below: on the level.
+            if (s[0] <= above && s[0] >= below) {
+                ++crossings;
+            }
+            started = true;
+        } else {
+            crossings += Crossing(previous, s[0], above, below);
+        }
+        // Every pair is independent of the others, so the count runs without
+        // a carried dependency, four pairs at a time where SSE2 is there.
+        uint32_t count = 0;
+        std::size_t j = 1;
+#if defined(__SSE2__)
+        const __m128i aboveLevel = _mm_set1_epi32(above);
+        const __m128i belowLevel = _mm_set1_epi32(below);
+        __m128i lanes = _mm_setzero_si128();
+        for (; j + 4 <= n; j += 4) {
+            const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + j - 1));
+            const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + j));
+            // All-ones lanes where (p > above and not c > above) or (p < below
+            // and not c < below).
+            const __m128i down =
+                _mm_andnot_si128(_mm_cmpgt_epi32(c, aboveLevel), _mm_cmpgt_epi32(p, aboveLevel));
+            const __m128i up =
+                _mm_andnot_si128(_mm_cmpgt_epi32(belowLevel, c), _mm_cmpgt_epi32(belowLevel, p));
+            lanes = _mm_sub_epi32(lanes, _mm_or_si128(down, up));
+        }
+        alignas(16) uint32_t lane[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(lane), lanes);
+        count = (lane[0] + lane[1]) + (lane[2] + lane[3]);
+#endif
+        for (; j < n; ++j) {
+            count += Crossing(s[j - 1], s[j], above, below);
+        }
+        crossings += count;
+        previous = s[n - 1];
+    }
+
+    static uint32_t Crossing(int32_t p, int32_t c, int32_t above, int32_t below) {
+        return static_cast<uint32_t>(((p > above) & (c <= above)) | ((p < below) & (c >= below)));
+    }
+
+    void Reset() {
+        started = false;
+        crossings = 0;
+    }
+};
+
+// TSquareSum on the integer form. Each square s^2 * scale^2 is exact in a
+// double, and while the window's sum of s^2 stays below 2^53 so is every
+// partial sum in any order: the result equals the index-order sum of the
+// float samples' squares bit for bit. The caller checks that bound.
+struct TIntegerSquareSum {
+    int64_t sum = 0;
+
+    void Add(const int32_t* s, std::size_t n) {
+        // Several running sums break the chain of dependent additions; being
+        // exact, they add up to the same total in any grouping.
+        std::size_t j = 0;
+#if defined(__SSE2__)
+        __m128d low = _mm_setzero_pd();
+        __m128d high = _mm_setzero_pd();
+        for (; j + 4 <= n; j += 4) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + j));
+            const __m128d a = _mm_cvtepi32_pd(v);
+            const __m128d b = _mm_cvtepi32_pd(_mm_unpackhi_epi64(v, v));
+            low = _mm_add_pd(low, _mm_mul_pd(a, a));
+            high = _mm_add_pd(high, _mm_mul_pd(b, b));
+        }
+        alignas(16) double lane[4];
+        _mm_store_pd(lane, low);
+        _mm_store_pd(lane + 2, high);
+        sum += static_cast<int64_t>(lane[0]) + static_cast<int64_t>(lane[1]) +
+               static_cast<int64_t>(lane[2]) + static_cast<int64_t>(lane[3]);
+#endif
+        int64_t rest = 0;
+        for (; j < n; ++j) {
+            rest += static_cast<int64_t>(s[j]) * s[j];
+        }
+        sum += rest;
+    }
+
+    void Reset() {
+        sum = 0;
+    }
 };
 
 struct TSampledSeries {
@@ -72,6 +203,45 @@ struct TSampledSeries {
 };
 
 enum class TSamplingRule { Frequency, Amplitude };
+
+// One value per window from a stream of frames read in blocks: each block is
+// cut at the window boundaries and every piece fed to the window's reducer,
+// so the reducer sees exactly the frames of its window, in order, whatever
+// the block size.
+template <typename Sample, typename Reducer, typename Read, typename Finish>
+void ReduceWindows(uint64_t windows, uint64_t window, std::vector<Sample>& buffer, Reducer& reducer,
+                   Read read, Finish finish) {
+    uint64_t w = 0;
+    uint64_t left = window; // frames of window w still to come
+    bool ended = false;
+    while (w < windows && !ended) {
+        const int got = read(buffer.data(), static_cast<unsigned>(buffer.size()));
+        if (got <= 0) {
+            break;
+        }
+        ended = static_cast<std::size_t>(got) < buffer.size();
+        std::size_t at = 0;
+        while (at < static_cast<std::size_t>(got) && w < windows) {
+            const std::size_t piece =
+                static_cast<std::size_t>(std::min<uint64_t>(left, static_cast<uint64_t>(got) - at));
+            reducer.Add(buffer.data() + at, piece);
+            at += piece;
+            left -= piece;
+            if (left == 0) {
+                finish(w, false);
+                reducer.Reset();
+                ++w;
+                left = window;
+            }
+        }
+    }
+    // The data have ended: a partial last window, or windows the data never
+    // reached, are zero-padded.
+    for (; w < windows; ++w) {
+        finish(w, true);
+        reducer.Reset();
+    }
+}
 
 // Reads `name` window by window and reduces each window to one value by the
 // rule. Nothing is returned when the file cannot be read or the window holds
@@ -98,49 +268,76 @@ std::optional<TSampledSeries> SampleWindows(const std::string& name, double requ
     result.count = static_cast<int>(windows);
     // The true duration of the window, not the requested one.
     result.period = static_cast<double>(windowFrames) / rate;
-    std::vector<float> buffer;
+    const double period = result.period;
     try {
         if (windows > 0) {
             result.values = std::make_unique<double[]>(windows);
         }
-        buffer.resize(static_cast<std::size_t>(std::min<uint64_t>(window, kBlockFrames)));
     } catch (const std::bad_alloc&) {
         return std::nullopt;
     }
+    double* values = result.values.get();
+    const std::size_t blockFrames =
+        static_cast<std::size_t>(std::min<uint64_t>(std::max<uint64_t>(frames, 1), kBlockFrames));
 
-    for (uint64_t w = 0; w < windows; ++w) {
-        TCrossingCounter crossings{bias};
-        TSquareSum squares;
-        uint64_t left = window;
-        while (left > 0) {
-            const unsigned want = static_cast<unsigned>(std::min<uint64_t>(left, buffer.size()));
-            const int got = wave.ReadFrames(buffer.data(), want);
-            if (got <= 0) {
-                break;
-            }
+    // 8- and 16-bit data are reduced in their exact integer form when that
+    // gives the same values: the sums of squares must stay exact (|s| <=
+    // 2^16, so s^2 <= 2^32), and a level that is not a number compares
+    // unlike any integer threshold.
+    const double scale = wave.FrameSumScale();
+    const bool exactSquares = window <= (uint64_t{1} << 21);
+    const bool integerForm =
+        scale > 0.0 && (rule == TSamplingRule::Frequency ? !std::isnan(bias) : exactSquares);
+
+    try {
+        if (integerForm) {
+            std::vector<int32_t> buffer(blockFrames);
+            auto read = [&wave](int32_t* out, unsigned n) { return wave.ReadFrameSums(out, n); };
             if (rule == TSamplingRule::Frequency) {
-                crossings.Add(buffer.data(), static_cast<std::size_t>(got));
+                TIntegerCrossingCounter crossings{TIntegerLevel::For(bias, scale)};
+                ReduceWindows(
+                    windows, window, buffer, crossings, read, [&](uint64_t w, bool padded) {
+                        if (padded) {
+                            const int32_t zero = 0;
+                            crossings.Add(&zero, 1);
+                        }
+                        values[w] = static_cast<double>(crossings.crossings) * 0.5 / period;
+                    });
             } else {
-                squares.Add(buffer.data(), static_cast<std::size_t>(got));
+                TIntegerSquareSum squares;
+                const double scale2 = scale * scale;
+                ReduceWindows(windows, window, buffer, squares, read, [&](uint64_t w, bool) {
+                    const double sum = static_cast<double>(squares.sum) * scale2;
+                    values[w] = std::sqrt(sum / static_cast<double>(window));
+                });
             }
-            left -= static_cast<uint64_t>(got);
-            if (static_cast<unsigned>(got) < want) {
-                break; // the data have ended
-            }
-        }
-        if (left > 0 && rule == TSamplingRule::Frequency) {
-            // A partial or missing tail reads as zeros. Only its first zero
-            // can meet the level differently from its neighbour; two zeros
-            // side by side never cross, and zeros add nothing to a sum, so
-            // the rest of the tail is never materialised.
-            const float zero = 0.0f;
-            crossings.Add(&zero, 1);
-        }
-        if (rule == TSamplingRule::Frequency) {
-            result.values[w] = static_cast<double>(crossings.crossings) * 0.5 / result.period;
         } else {
-            result.values[w] = std::sqrt(squares.sum / static_cast<double>(window));
+            std::vector<float> buffer(blockFrames);
+            auto read = [&wave](float* out, unsigned n) { return wave.ReadFrames(out, n); };
+            if (rule == TSamplingRule::Frequency) {
+                TCrossingCounter crossings{bias};
+                ReduceWindows(
+                    windows, window, buffer, crossings, read, [&](uint64_t w, bool padded) {
+                        // A partial or missing tail reads as zeros. Only its first
+                        // zero can meet the level differently from its neighbour;
+                        // two zeros side by side never cross, and zeros add
+                        // nothing to a sum, so the rest of the tail is never
+                        // materialised.
+                        if (padded) {
+                            const float zero = 0.0f;
+                            crossings.Add(&zero, 1);
+                        }
+                        values[w] = static_cast<double>(crossings.crossings) * 0.5 / period;
+                    });
+            } else {
+                TSquareSum squares;
+                ReduceWindows(windows, window, buffer, squares, read, [&](uint64_t w, bool) {
+                    values[w] = std::sqrt(squares.sum / static_cast<double>(window));
+                });
+            }
         }
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
     }
     wave.Close();
     return result;

@@ -7,7 +7,14 @@
 #include <new>
 #include <system_error>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
+
+// Bytes read from the file at once when the caller asks for fewer.
+constexpr std::size_t kReadAheadBytes = 256 * 1024;
 
 uint16_t Get16(const unsigned char* p) {
     return static_cast<uint16_t>(p[0] | (p[1] << 8));
@@ -94,6 +101,8 @@ bool TWaveFile::Walk() {
     dataSize = 0;
     frameCount = 0;
     nextFrame = 0;
+    bufferAt = 0;
+    bufferEnd = 0;
 
     std::istream& in = *file;
     in.seekg(0, std::ios::end);
@@ -202,29 +211,63 @@ bool TWaveFile::Walk() {
     return static_cast<bool>(in);
 }
 
-int TWaveFile::ReadFrames(float* out, unsigned n) {
+unsigned TWaveFile::ReadBytes(unsigned n, const unsigned char** data) {
     if (!file || n == 0) {
         return 0;
     }
-    // Never past the data chunk, even if the file goes on. The result is an
-    // int, so one call hands out at most INT_MAX frames.
-    uint32_t left = frameCount - nextFrame;
-    uint32_t frames = std::min<uint32_t>({n, left, static_cast<uint32_t>(INT32_MAX)});
-    if (frames == 0) {
-        return 0;
+    const std::size_t align = format.blockAlign;
+    if (bufferAt == bufferEnd) {
+        // Never past the data chunk, even if the file goes on. The callers
+        // return an int, so at most INT_MAX frames are read at once.
+        const uint32_t left = frameCount - nextFrame;
+        const uint32_t readAhead =
+            static_cast<uint32_t>(std::max<std::size_t>(1, kReadAheadBytes / align));
+        const uint32_t frames =
+            std::min<uint32_t>({std::max(n, readAhead), left, static_cast<uint32_t>(INT32_MAX)});
+        bufferAt = 0;
+        bufferEnd = 0;
+        if (frames == 0) {
+            return 0;
+        }
+        const std::size_t bytes = static_cast<std::size_t>(frames) * align;
+        try {
+            buffer.resize(bytes);
+        } catch (const std::bad_alloc&) {
+            return 0;
+        }
+        file->read(reinterpret_cast<char*>(buffer.data()), static_cast<std::streamsize>(bytes));
+        const uint32_t got =
+            static_cast<uint32_t>(static_cast<std::size_t>(file->gcount()) / align);
+        nextFrame += got;
+        bufferEnd = static_cast<std::size_t>(got) * align;
+        if (got == 0) {
+            return 0;
+        }
     }
-    const std::size_t bytes = static_cast<std::size_t>(frames) * format.blockAlign;
-    try {
-        buffer.resize(bytes);
-    } catch (const std::bad_alloc&) {
-        return 0;
-    }
-    file->read(reinterpret_cast<char*>(buffer.data()), static_cast<std::streamsize>(bytes));
-    const unsigned got =
-        static_cast<unsigned>(static_cast<std::size_t>(file->gcount()) / format.blockAlign);
-    nextFrame += got;
+    const unsigned frames =
+        static_cast<unsigned>(std::min<std::size_t>(n, (bufferEnd - bufferAt) / align));
+    *data = buffer.data() + bufferAt;
+    bufferAt += static_cast<std::size_t>(frames) * align;
+    return frames;
+}
 
-    const unsigned char* data = buffer.data();
+int TWaveFile::ReadFrames(float* out, unsigned n) {
+    // The result is an int.
+    n = std::min<unsigned>(n, INT32_MAX);
+    unsigned total = 0;
+    while (total < n) {
+        const unsigned char* data = nullptr;
+        const unsigned got = ReadBytes(n - total, &data);
+        if (got == 0) {
+            break;
+        }
+        ConvertFrames(data, got, out + total);
+        total += got;
+    }
+    return static_cast<int>(total);
+}
+
+void TWaveFile::ConvertFrames(const unsigned char* data, unsigned got, float* out) const {
     if (format.channels == 1) {
         switch (format.bitsPerSample) {
         case 8:
@@ -250,11 +293,82 @@ int TWaveFile::ReadFrames(float* out, unsigned n) {
             break;
         }
     }
-    return static_cast<int>(got);
+}
+
+int TWaveFile::ReadFrameSums(int32_t* out, unsigned n) {
+    if (FrameSumScale() == 0.0) {
+        return 0;
+    }
+    n = std::min<unsigned>(n, INT32_MAX);
+    unsigned total = 0;
+    while (total < n) {
+        const unsigned char* data = nullptr;
+        const unsigned got = ReadBytes(n - total, &data);
+        if (got == 0) {
+            break;
+        }
+        SumFrames(data, got, out + total);
+        total += got;
+    }
+    return static_cast<int>(total);
+}
+
+void TWaveFile::SumFrames(const unsigned char* data, unsigned got, int32_t* out) const {
+    if (format.bitsPerSample == 16) {
+        if (format.channels == 1) {
+            for (unsigned i = 0; i < got; ++i) {
+                out[i] = static_cast<int16_t>(Get16(data + 2 * static_cast<std::size_t>(i)));
+            }
+        } else {
+            unsigned i = 0;
+#if defined(__SSE2__)
+            // Four frames at a time: multiplying the eight 16-bit samples by 1
+            // and adding neighbours gives the four channel sums exactly.
+            const __m128i ones = _mm_set1_epi16(1);
+            for (; i + 4 <= got; i += 4) {
+                const __m128i samples = _mm_loadu_si128(
+                    reinterpret_cast<const __m128i*>(data + 4 * static_cast<std::size_t>(i)));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i),
+                                 _mm_madd_epi16(samples, ones));
+            }
+#endif
+            for (; i < got; ++i) {
+                const unsigned char* frame = data + 4 * static_cast<std::size_t>(i);
+                out[i] =
+                    static_cast<int16_t>(Get16(frame)) + static_cast<int16_t>(Get16(frame + 2));
+            }
+        }
+    } else if (format.channels == 1) {
+        for (unsigned i = 0; i < got; ++i) {
+            out[i] = static_cast<int32_t>(data[i]) - 128;
+        }
+    } else {
+        for (unsigned i = 0; i < got; ++i) {
+            const unsigned char* frame = data + 2 * static_cast<std::size_t>(i);
+            out[i] = static_cast<int32_t>(frame[0]) + static_cast<int32_t>(frame[1]) - 256;
+        }
+    }
+}
+
+double TWaveFile::FrameSumScale() const {
+    if (!file) {
+        return 0.0;
+    }
+    // The mix (a + b) / 2 of two samples a / 2^k and b / 2^k is (a + b) /
+    // 2^(k+1) exactly, and a sum of at most 17 bits is exact in a float.
+    if (format.bitsPerSample == 16) {
+        return format.channels == 1 ? 1.0 / 32768.0 : 1.0 / 65536.0;
+    }
+    if (format.bitsPerSample == 8) {
+        return format.channels == 1 ? 1.0 / 128.0 : 1.0 / 256.0;
+    }
+    return 0.0;
 }
 
 void TWaveFile::Close() {
     file.reset();
+    bufferAt = 0;
+    bufferEnd = 0;
     buffer.clear();
     buffer.shrink_to_fit();
 }

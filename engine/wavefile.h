@@ -53,6 +53,17 @@ public:
     // that count on are not written.
     int ReadFrames(float* out, unsigned n);
 
+    // The integer form of 8- and 16-bit data, for readers that want exact
+    // arithmetic: reads up to n frames like ReadFrames and writes, per frame,
+    // the sum of its channels' integer sample values (an 8-bit sample less
+    // 128). The float ReadFrames gives for the frame is exactly that sum
+    // times FrameSumScale(). Reads nothing and returns 0 for 24-bit data.
+    int ReadFrameSums(int32_t* out, unsigned n);
+
+    // 2^-15 for 16-bit mono, 2^-16 for 16-bit stereo, 2^-7 and 2^-8 for 8-bit
+    // mono and stereo; 0 for 24-bit data or a closed file.
+    double FrameSumScale() const;
+
     // Closes the stream if one is open; a second call does nothing.
     void Close();
 
@@ -69,9 +80,20 @@ public:
 
 private:
     bool Walk();
+    // Hands out up to n frames' bytes at *data from the read-ahead buffer,
+    // refilling it first when it is empty; returns how many (0 at the end of
+    // the data). Fewer than n only when the buffer ran out.
+    unsigned ReadBytes(unsigned n, const unsigned char** data);
+    void ConvertFrames(const unsigned char* data, unsigned frames, float* out) const;
+    void SumFrames(const unsigned char* data, unsigned frames, int32_t* out) const;
 
     std::unique_ptr<std::istream> file;
     int64_t fileSize = 0;
-    uint32_t nextFrame = 0;
+    uint32_t nextFrame = 0; // frames taken from the stream
+    // Frame bytes read ahead: the call reads at least kReadAheadBytes (or the
+    // rest of the data) at once, so that short reads cost no system call
+    // each. bufferAt ... bufferEnd have not been handed out yet.
     std::vector<unsigned char> buffer;
+    std::size_t bufferAt = 0;
+    std::size_t bufferEnd = 0;
 };
