@@ -6,11 +6,13 @@
 #include <gtest/gtest.h>
 #include <random>
 #include <string>
+#include <sys/mount.h>
 #include <sys/wait.h>
 #include <vector>
 
 #include "engine/textformat.h"
 #include "examples/signals.h"
+#include "tests/support/jsonvalue.h"
 #include "tests/support/testsupport.h"
 
 namespace {
@@ -114,6 +116,13 @@ TEST(Cli, HelpVersionAndUsageErrors) {
         {"--csv", "out.csv", "a.wav", "b.wav"},
         {"--csv", "{name}.csv", "a/x.wav", "b/x.wav"},
         {"--jobs", "0", "x.wav"},
+        {"--surrogates", "10000", "x.wav"},
+        {"--surrogates", "-1", "x.wav"},
+        {"--seed", "-1", "x.wav"},
+        {"--seed", "1.5", "x.wav"},
+        {"--summary", "", "x.wav"},
+        {"--summary", "x.wav", "x.wav"},
+        {"--summary", "a.csv", "--csv", "{name}.csv", "a.wav", "b.wav"},
         {"--mode"},
     };
     for (const auto& args : bad) {
@@ -273,4 +282,212 @@ TEST(Cli, WritesBothGraphsAsPng) {
     };
     EXPECT_EQ(size(ReadFileBytes(spectrum)), std::make_pair(284u, 350u));
     EXPECT_EQ(size(ReadFileBytes(series)), std::make_pair(400u, 150u));
+}
+
+namespace {
+
+// A minute of a tone whose loudness follows 1/f noise, at 8000 Hz.
+std::string PinkTone(const TTempDir& dir, const std::string& name, uint32_t seed,
+                     double seconds = 60) {
+    return WriteWave(dir, name, FluctuatingTone(seconds, 8000, 440, 1.0, 20, seed), 8000);
+}
+
+// The fields of one CSV row, quotes undone.
+std::vector<std::string> CsvFields(const std::string& row) {
+    std::vector<std::string> fields(1);
+    bool quoted = false;
+    for (std::size_t i = 0; i < row.size(); ++i) {
+        const char c = row[i];
+        if (quoted && c == '"' && i + 1 < row.size() && row[i + 1] == '"') {
+            fields.back() += '"';
+            ++i;
+        } else if (c == '"') {
+            quoted = !quoted;
+        } else if (c == ',' && !quoted) {
+            fields.emplace_back();
+        } else {
+            fields.back() += c;
+        }
+    }
+    return fields;
+}
+
+std::vector<TJson> JsonLines(const TRun& run) {
+    std::optional<std::vector<TJson>> lines = ParseJsonLines(run.out);
+    EXPECT_TRUE(lines) << run.out;
+    return lines.value_or(std::vector<TJson>{});
+}
+
+} // namespace
+
+TEST(CliTrust, JsonCarriesTheFitQualityBesideLambdaAndThePlainLineItsError) {
+    TTempDir dir;
+    std::string pink = PinkTone(dir, "pink.wav", 21);
+    TRun run = RunCli({"--sampling", "amplitude", "--json", pink});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    std::vector<TJson> lines = JsonLines(run);
+    ASSERT_EQ(lines.size(), 1u);
+    const TJson& report = lines[0];
+    const double lambda = report["lambda"].number;
+    ASSERT_EQ(report["lambda_se"].kind, TJson::Number) << run.out;
+    EXPECT_GT(report["lambda_se"].number, 0.0);
+    ASSERT_EQ(report["lambda_ci95"].items.size(), 2u) << run.out;
+    EXPECT_LT(report["lambda_ci95"].items[0].number, lambda);
+    EXPECT_GT(report["lambda_ci95"].items[1].number, lambda);
+    // Symmetric about lambda, t(0.975, k - 2) standard errors either side.
+    EXPECT_NEAR(report["lambda_ci95"].items[0].number + report["lambda_ci95"].items[1].number,
+                2 * lambda, 1e-12);
+    EXPECT_GT(report["r2"].number, 0.5);
+    EXPECT_LE(report["r2"].number, 1.0);
+    EXPECT_EQ(report["lambda_mean_removed"].kind, TJson::Number);
+    EXPECT_NEAR(report["lambda_mean_removed"].number, 1.0, 0.4);
+    EXPECT_NEAR(report["beta_dfa"].number, 2 * report["dfa_alpha"].number - 1, 1e-12);
+    EXPECT_NEAR(report["beta_dfa"].number, 1.0, 0.3);
+    EXPECT_EQ(report["warnings"].kind, TJson::Array);
+    EXPECT_FALSE(report.Has("surrogate_mean")) << "only with --surrogates";
+    // One object per line: the fields never break the line.
+    EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1);
+
+    // The plain line: the drawn text, then "± SE" to three decimals.
+    TRun plain = RunCli({"--sampling", "amplitude", pink});
+    ASSERT_EQ(plain.exitCode, 0) << plain.err;
+    const std::string tail =
+        report["lambdaText"].text + " ± " + FormatFixed(report["lambda_se"].number, 3) + "\n";
+    ASSERT_GE(plain.out.size(), tail.size());
+    EXPECT_EQ(plain.out.substr(plain.out.size() - tail.size()), tail) << plain.out;
+}
+
+TEST(CliTrust, ShortRecordingsGiveNullsAndWarningsNotZeros) {
+    TTempDir dir;
+    // 100 windows: too few for DFA's four scales.
+    std::string shortWave = PinkTone(dir, "short.wav", 5, 2.5);
+    std::string silent = WriteWave(dir, "one.wav", std::vector<double>(100, 0.0), 8000);
+    TRun run = RunCli({"--json", shortWave, silent});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    std::vector<TJson> lines = JsonLines(run);
+    ASSERT_EQ(lines.size(), 2u);
+    auto hasWarning = [](const TJson& report, const std::string& start) {
+        for (const TJson& w : report["warnings"].items) {
+            if (w.text.rfind(start, 0) == 0) {
+                return true;
+            }
+        }
+        return false;
+    };
+    EXPECT_EQ(lines[0]["dfa_alpha"].kind, TJson::Null);
+    EXPECT_EQ(lines[0]["beta_dfa"].kind, TJson::Null);
+    EXPECT_TRUE(hasWarning(lines[0], "too short for DFA")) << run.out;
+    // One window: no groups, so no line, no fit quality, no mean-removed lambda.
+    for (const char* key :
+         {"lambda", "lambda_se", "lambda_ci95", "r2", "lambda_mean_removed", "beta_dfa"}) {
+        ASSERT_TRUE(lines[1].Has(key)) << key;
+        EXPECT_EQ(lines[1][key].kind, TJson::Null) << key;
+    }
+    EXPECT_TRUE(hasWarning(lines[1], "fewer than 3 groups"));
+    EXPECT_TRUE(hasWarning(lines[1], "too short for DFA"));
+}
+
+TEST(CliTrust, ShuffledCopiesAreReproducibleBySeedAndIndependentOfJobs) {
+    TTempDir dir;
+    std::vector<std::string> files = {PinkTone(dir, "a.wav", 31, 30),
+                                      PinkTone(dir, "b.wav", 32, 20)};
+    auto run = [&](const std::string& jobs, const std::string& seed) {
+        std::vector<std::string> args = {"--sampling",   "amplitude", "--json",
+                                         "--surrogates", "24",        "--seed",
+                                         seed,           "--jobs",    jobs};
+        args.insert(args.end(), files.begin(), files.end());
+        return RunCli(args);
+    };
+    TRun one = run("1", "5");
+    TRun two = run("2", "5");
+    TRun again = run("2", "5");
+    TRun other = run("2", "6");
+    ASSERT_EQ(one.exitCode, 0) << one.err;
+    EXPECT_EQ(one.out, two.out);
+    EXPECT_EQ(two.out, again.out);
+    EXPECT_NE(one.out, other.out);
+    std::vector<TJson> lines = JsonLines(one);
+    ASSERT_EQ(lines.size(), 2u);
+    for (const TJson& report : lines) {
+        // No order at all: far below the 1/f tone's lambda, which ranks first.
+        EXPECT_LT(report["surrogate_mean"].number, report["lambda"].number - 0.3) << one.out;
+        EXPECT_GT(report["surrogate_sd"].number, 0.0);
+        EXPECT_DOUBLE_EQ(report["surrogate_p"].number, 1.0 / 25);
+    }
+    // The same with one file and two jobs: the copies then share the threads.
+    TRun single1 = RunCli({"--sampling", "amplitude", "--json", "--surrogates", "24", "--seed", "5",
+                           "--jobs", "1", files[0]});
+    TRun single2 = RunCli({"--sampling", "amplitude", "--json", "--surrogates", "24", "--seed", "5",
+                           "--jobs", "2", files[0]});
+    EXPECT_EQ(single1.out, single2.out);
+    EXPECT_EQ(single1.out, one.out.substr(0, one.out.find('\n') + 1));
+}
+
+TEST(CliTrust, SummaryHasOneRowPerFileWithTheSettings) {
+    TTempDir dir;
+    std::string pink = PinkTone(dir, "pink, \"quoted\".wav", 41, 20);
+    std::string missing = dir.File("missing.wav");
+    std::string summary = dir.File("summary.csv");
+    TRun run = RunCli({"--mode", "fixed", "--sampling", "amplitude", "--period-ms", "10",
+                       "--summary", summary, "--json", pink, missing});
+    EXPECT_EQ(run.exitCode, 1);
+    std::string csv = ReadFileBytes(summary);
+    std::vector<std::string> rows;
+    for (std::size_t at = 0; at < csv.size();) {
+        std::size_t end = csv.find("\r\n", at);
+        ASSERT_NE(end, std::string::npos) << "rows end in CR LF";
+        rows.push_back(csv.substr(at, end - at));
+        at = end + 2;
+    }
+    ASSERT_EQ(rows.size(), 3u) << csv;
+    EXPECT_EQ(rows[0], "file,ok,count,period,N,binCount,groups,lambda,lambda_se,lambda_ci95_low,"
+                       "lambda_ci95_high,r2,lambda_mean_removed,dfa_alpha,beta_dfa,surrogate_mean,"
+                       "surrogate_sd,surrogate_p,warnings,mode,sampling,period_ms,bias,window,"
+                       "band_upper,band_lower,surrogates,seed");
+    // The name with a comma and quotes is quoted, its quotes doubled.
+    std::string quotedName = "\"" + dir.File("pink, \"\"quoted\"\".wav") + "\",";
+    ASSERT_EQ(rows[1].rfind(quotedName, 0), 0u) << rows[1];
+    std::vector<std::string> fields = CsvFields(rows[1]);
+    ASSERT_EQ(fields.size(), 28u) << rows[1];
+    EXPECT_EQ(fields[0], dir.File("pink, \"quoted\".wav"));
+    fields.erase(fields.begin());
+    const TJson report = JsonLines(run)[0];
+    EXPECT_EQ(fields[0], "true");
+    EXPECT_EQ(fields[1], "2000");
+    EXPECT_EQ(fields[2], "0.01");
+    // The same doubles as in the JSON, with "." decimals.
+    EXPECT_EQ(std::strtod(fields[6].c_str(), nullptr), report["lambda"].number);
+    EXPECT_EQ(std::strtod(fields[7].c_str(), nullptr), report["lambda_se"].number);
+    EXPECT_EQ(std::strtod(fields[13].c_str(), nullptr), report["beta_dfa"].number);
+    EXPECT_EQ(fields[14], "") << "no surrogates asked for";
+    EXPECT_EQ(std::vector<std::string>(fields.begin() + 18, fields.end()),
+              (std::vector<std::string>{"fixed", "amplitude", "10", "", "hamming", "0", "-40", "0",
+                                        "1"}));
+    EXPECT_EQ(rows[2].rfind(missing + ",false,0,", 0), 0u) << rows[2];
+}
+
+TEST(CliTrust, AFailedSummaryWriteKeepsTheOldFile) {
+    TTempDir dir;
+    std::string pink = PinkTone(dir, "pink.wav", 43, 10);
+    std::string mountPoint = dir.File("small");
+    std::filesystem::create_directory(mountPoint);
+    if (::mount("tmpfs", mountPoint.c_str(), "tmpfs", 0, "size=64k") != 0) {
+        GTEST_SKIP() << "cannot mount a small tmpfs here";
+    }
+    const std::string summary = mountPoint + "/summary.csv";
+    WriteFileBytes(summary, "old summary\r\n");
+    // Fill the rest of the file system.
+    WriteFileBytes(mountPoint + "/filler", std::string(60 * 1024, 'x'));
+    TRun run = RunCli({"--summary", summary, pink});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("cannot write the summary"), std::string::npos) << run.err;
+    EXPECT_NE(run.out.find("λ = "), std::string::npos) << "the analysis itself is reported";
+    EXPECT_EQ(ReadFileBytes(summary), "old summary\r\n");
+    int entries = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(mountPoint)) {
+        (void)entry;
+        ++entries;
+    }
+    EXPECT_EQ(entries, 2) << "no temporary file is left behind";
+    ::umount(mountPoint.c_str());
 }
