@@ -196,8 +196,10 @@ void TIniFile::Remove(std::string_view section, std::string_view key) {
     if (header == std::string::npos) {
         return;
     }
-    std::size_t at = FindKey(header, key);
-    if (at != std::string::npos) {
+    // Every copy goes: with only the first removed, a later repeat of the key
+    // would become the value read.
+    for (std::size_t at = FindKey(header, key); at != std::string::npos;
+         at = FindKey(header, key)) {
         lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(at));
     }
 }

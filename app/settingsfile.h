@@ -40,7 +40,7 @@ public:
     // blanks or quotes when read back is written inside double quotes.
     void Write(std::string_view section, std::string_view key, std::string_view value);
 
-    // Removes `key` from `section` if present.
+    // Removes `key` from `section` if present, every repeat of it included.
     void Remove(std::string_view section, std::string_view key);
 
     // The file's text, every line ended by CR LF.

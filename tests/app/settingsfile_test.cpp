@@ -102,6 +102,18 @@ TEST(IniFile, ValueWithLineBreakRemovesTheKey) {
     EXPECT_EQ(reread.Read("Directories", "CsvDir"), "/c");
 }
 
+// Found by the settings-file fuzz target: removing only the first of two
+// repeated keys let the second, stale one read as the value.
+TEST(IniFile, RemovingARepeatedKeyRemovesEveryCopy) {
+    TIniFile file("[Directories]\r\nWaveDir=/first\r\nCsvDir=/c\r\nWaveDir=/stale\r\n"
+                  "[Other]\r\nWaveDir=/other\r\n");
+    file.Write("Directories", "WaveDir", "/a\r\nb");
+    EXPECT_FALSE(file.Read("Directories", "WaveDir"));
+    EXPECT_FALSE(TIniFile(file.Text()).Read("Directories", "WaveDir"));
+    EXPECT_EQ(file.Read("Directories", "CsvDir"), "/c");
+    EXPECT_EQ(file.Read("Other", "WaveDir"), "/other") << "other sections keep theirs";
+}
+
 TEST(IniFile, LoadDistinguishesMissingTooLargeAndUnreadable) {
     TTempDir dir;
     TIniFile file("[Directories]\r\nWaveDir=/stale\r\n");

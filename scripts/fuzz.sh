@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang and runs each on its generated seed
+# corpus for a bounded time. Fails on the first crash, leaving the input in
+# the build folder's fuzz/artifacts.
+# Usage: scripts/fuzz.sh [seconds per target, default 60]
+# Environment: ZM_FUZZ_DIR (default: build-fuzz).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds="${1:-60}"
+dir="${ZM_FUZZ_DIR:-build-fuzz}"
+
+CC=clang CXX=clang++ cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DZM_FUZZ=ON -DZM_BUILD_GUI=OFF -DZM_BUILD_TESTS=OFF -DZM_BUILD_BENCH=OFF
+cmake --build "$dir" --parallel "$(nproc)"
+
+mkdir -p "$dir/fuzz/artifacts"
+for target in wavefile samplefile settingsfile spectrumplot; do
+    work="$dir/fuzz/work/$target"
+    mkdir -p "$work"
+    dict=()
+    if [ -f "fuzz/$target.dict" ]; then
+        dict=("-dict=fuzz/$target.dict")
+    fi
+    echo "== $target: $seconds s"
+    "$dir/fuzz/${target}_fuzz" "${dict[@]}" -max_total_time="$seconds" -print_final_stats=1 \
+        -artifact_prefix="$dir/fuzz/artifacts/$target-" "$work" "$dir/fuzz/corpus/$target"
+done

@@ -1,0 +1,266 @@
+// The hostile inputs zittermark-makeinputs writes into ZM_HOSTILE_DIR, one
+// case per file, each stating what the reader must make of it: refused with
+// the expected result, or read with the expected values.
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/settingsfile.h"
+#include "engine/waveanalyze.h"
+#include "engine/wavefile.h"
+#include "tests/support/messagerecorder.h"
+
+using namespace std::string_literals;
+
+namespace {
+
+std::string HostileFile(const std::string& name) {
+    return std::string(ZM_HOSTILE_DIR) + "/" + name;
+}
+
+// A test name from a file name: "rf64.wav" gives "rf64_wav".
+std::string CaseName(std::string name) {
+    std::replace_if(
+        name.begin(), name.end(),
+        [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
+    return name;
+}
+
+// The samples every generated WAV file starts from, normalised.
+const std::vector<float> kCanonical = {
+    0.0f, 0.5f, -0.5f, 32767.0f / 32768.0f, -1.0f, 1.0f / 32768.0f, -1.0f / 32768.0f, 0.25f};
+
+// ---------------------------------------------------------------------------
+// WAV files
+
+struct TWaveCase {
+    std::string name;
+    bool opens;
+    std::vector<float> values; // every frame, when it opens
+};
+
+std::vector<TWaveCase> WaveCases() {
+    std::vector<TWaveCase> cases = {
+        {"canonical.wav", true, kCanonical},
+        // Sizes that claim more than the file holds are cut at its end.
+        {"data-size-ffffffff.wav", true, kCanonical},
+        {"data-size-fffffffe.wav", true, kCanonical},
+        {"data-size-fffffff8.wav", true, kCanonical},
+        {"data-size-80000000.wav", true, kCanonical},
+        // A chunk running past the end ends the walk before the data.
+        {"list-size-ffffffff.wav", true, {}},
+        {"list-size-fffffffe.wav", true, {}},
+        {"list-size-fffffff8.wav", true, {}},
+        {"list-size-80000000.wav", true, {}},
+        {"riff-size-ffffffff.wav", true, kCanonical},
+        {"fmt-size-ffffffff.wav", true, {}},
+        {"fmt-after-data.wav", false, {}},
+        {"three-data-chunks.wav", true, {-0.5f, 0.5f}},
+        {"data-fmt-data.wav", true, {0.25f, -0.25f}},
+        {"blockalign-0.wav", false, {}},
+        {"channels-0.wav", false, {}},
+        {"channels-3.wav", false, {}},
+        {"samplerate-0.wav", false, {}},
+        {"samplerate-2p31.wav", false, {}},
+        {"samplerate-2p31-1.wav", true, kCanonical},
+        {"bits-32.wav", false, {}},
+        {"float-32.wav", false, {}},
+        {"float-64.wav", false, {}},
+        {"rifx.wav", false, {}},
+        {"rf64.wav", false, {}},
+    };
+    // Cut before the "fmt " chunk is whole: refused. From there on the file
+    // has a format and no data it could read.
+    for (int n = 0; n <= 44; ++n) {
+        char name[32];
+        std::snprintf(name, sizeof name, "truncated-%02d.wav", n);
+        cases.push_back({name, n >= 36, {}});
+    }
+    return cases;
+}
+
+class HostileWave : public ::testing::TestWithParam<TWaveCase> {};
+
+TEST_P(HostileWave, ReaderAndSamplersAgree) {
+    const TWaveCase& c = GetParam();
+    const std::string path = HostileFile(c.name);
+    ASSERT_TRUE(std::filesystem::is_regular_file(path)) << path;
+
+    TWaveFile wave;
+    ASSERT_EQ(wave.Open(path), c.opens);
+    EXPECT_EQ(wave.IsOpen(), c.opens);
+    std::vector<float> all;
+    float block[5];
+    for (int got; (got = wave.ReadFrames(block, 5)) > 0;) {
+        all.insert(all.end(), block, block + got);
+    }
+    EXPECT_EQ(all, c.values);
+    if (c.opens) {
+        EXPECT_EQ(wave.frameCount, c.values.size());
+    }
+
+    // Both samplers accept exactly the files the reader opens; a refused
+    // file leaves the series as it was.
+    for (bool frequency : {true, false}) {
+        TWaveAnalyze series;
+        series.values = std::make_unique<double[]>(1);
+        series.values[0] = 7.0;
+        series.count = 1;
+        series.period = 0.5;
+        const bool sampled = frequency ? series.SampleFrequency(path, 0.005, 0.0)
+                                       : series.SampleAmplitude(path, 0.005);
+        ASSERT_EQ(sampled, c.opens) << (frequency ? "frequency" : "amplitude");
+        if (sampled) {
+            EXPECT_EQ(series.count, c.values.empty() ? 0 : 1) << "one window of 5 ms or less";
+        } else {
+            EXPECT_EQ(series.count, 1);
+            EXPECT_EQ(series.values[0], 7.0);
+            EXPECT_EQ(series.period, 0.5);
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, HostileWave, ::testing::ValuesIn(WaveCases()),
+                         [](const auto& info) { return CaseName(info.param.name); });
+
+// ---------------------------------------------------------------------------
+// Sample files
+
+const char* const kBadFormat = "ファイルの形式が正しくありません。";
+
+struct TSampleCase {
+    std::string name;
+    const char* error; // the one message of a refusal, nullptr for a load
+    std::vector<double> values;
+    double period = 0.0;
+    std::string unit;
+};
+
+std::vector<TSampleCase> SampleCases() {
+    return {
+        {"good-cp932.smp", nullptr, {1.5, 2.25, 0.000000001}, 0.025, "Hz"},
+        {"count-minus-1.smp", kBadFormat, {}, 0.0, ""},
+        {"count-2p31-1.smp", kBadFormat, {}, 0.0, ""},
+        {"count-2p31.smp", kBadFormat, {}, 0.0, ""},
+        {"value-nan.smp", kBadFormat, {}, 0.0, ""},
+        {"value-inf.smp", kBadFormat, {}, 0.0, ""},
+        {"value-1e400.smp", kBadFormat, {}, 0.0, ""},
+        {"value-minus-1e400.smp", kBadFormat, {}, 0.0, ""},
+        // A 10 MB line is read in pieces of 255 characters, the first of
+        // which holds the whole value.
+        {"line-10mb.smp", nullptr, {0.5}, 0.025, "Hz"},
+        {"count-line-10mb.smp", kBadFormat, {}, 0.0, ""},
+        {"nul-in-value.smp", kBadFormat, {}, 0.0, ""},
+        // Trailing control characters are stripped like blanks.
+        {"nul-after-value.smp", nullptr, {1.5, 2.5}, 0.025, "Hz"},
+        {"nul-title.smp", kBadFormat, {}, 0.0, ""},
+        {"lf-only.smp", nullptr, {0.25, 0.5}, 0.01, "RMS"},
+        // A lone CR is no line end: the whole file is one line.
+        {"cr-only.smp", kBadFormat, {}, 0.0, ""},
+        {"period-0.smp", kBadFormat, {}, 0.0, ""},
+        {"period-1e400.smp", kBadFormat, {}, 0.0, ""},
+        {"empty.smp", kBadFormat, {}, 0.0, ""},
+    };
+}
+
+class HostileSample : public ::testing::TestWithParam<TSampleCase> {};
+
+TEST_P(HostileSample, LoadsOrIsRefusedWithOneMessage) {
+    const TSampleCase& c = GetParam();
+    const std::string path = HostileFile(c.name);
+    ASSERT_TRUE(std::filesystem::is_regular_file(path)) << path;
+
+    TWaveAnalyze series;
+    series.values = std::make_unique<double[]>(1);
+    series.values[0] = 7.0;
+    series.count = 1;
+    series.period = 0.5;
+    series.unit = "old";
+    TMessageRecorder messages;
+    const bool loaded = series.LoadFromFile(path);
+    if (c.error) {
+        EXPECT_FALSE(loaded);
+        ASSERT_EQ(messages.shown.size(), 1u);
+        EXPECT_EQ(messages.shown[0].text, c.error);
+        EXPECT_EQ(series.count, 1) << "the previous series stays whole";
+        EXPECT_EQ(series.values[0], 7.0);
+        EXPECT_EQ(series.period, 0.5);
+        EXPECT_EQ(series.unit, "old");
+        return;
+    }
+    ASSERT_TRUE(loaded);
+    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_EQ(std::vector<double>(series.values.get(), series.values.get() + series.count),
+              c.values);
+    EXPECT_EQ(series.period, c.period);
+    EXPECT_EQ(series.unit, c.unit);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, HostileSample, ::testing::ValuesIn(SampleCases()),
+                         [](const auto& info) { return CaseName(info.param.name); });
+
+// ---------------------------------------------------------------------------
+// Settings files
+
+struct TSettingsCase {
+    std::string name;
+    TIniLoadResult result;
+    TDirectories folders; // read with the default "/docs"
+};
+
+std::vector<TSettingsCase> SettingsCases() {
+    const std::string d = "/docs";
+    return {
+        // Larger than any settings file of ours: read as empty.
+        {"value-1mb.ini", TIniLoadResult::TooLarge, {d, d, d, d}},
+        {"value-near-1mb.ini",
+         TIniLoadResult::Loaded,
+         {"/" + std::string((1 << 20) - 64, 'a'), d, "/c", d}},
+        {"garbage.ini", TIniLoadResult::Loaded, {d, d, d, d}},
+        {"garbage-then-folders.ini", TIniLoadResult::Loaded, {"/w", "", d, d}},
+        {"nul-in-value.ini", TIniLoadResult::Loaded, {"/a\0b"s, d, d, d}},
+    };
+}
+
+class HostileSettings : public ::testing::TestWithParam<TSettingsCase> {};
+
+TEST_P(HostileSettings, ReadsTheFoldersOrTheDefaults) {
+    const TSettingsCase& c = GetParam();
+    const std::string path = HostileFile(c.name);
+    ASSERT_TRUE(std::filesystem::is_regular_file(path)) << path;
+    TIniFile file;
+    std::string error;
+    EXPECT_EQ(LoadIniFile(path, file, &error), c.result);
+    EXPECT_EQ(error.empty(), c.result == TIniLoadResult::Loaded) << error;
+    EXPECT_EQ(ReadDirectories(file, "/docs"), c.folders);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, HostileSettings, ::testing::ValuesIn(SettingsCases()),
+                         [](const auto& info) { return CaseName(info.param.name); });
+
+} // namespace
+
+// Every generated file has its case and every case its file, so a new
+// hostile input cannot go untested.
+TEST(HostileInputs, EveryFileHasACase) {
+    std::set<std::string> cased;
+    for (const auto& c : WaveCases()) {
+        cased.insert(c.name);
+    }
+    for (const auto& c : SampleCases()) {
+        cased.insert(c.name);
+    }
+    for (const auto& c : SettingsCases()) {
+        cased.insert(c.name);
+    }
+    std::set<std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(ZM_HOSTILE_DIR)) {
+        files.insert(entry.path().filename().string());
+    }
+    EXPECT_EQ(files, cased);
+}
