@@ -40,7 +40,7 @@ double Mean(const std::vector<TVariantResult>& results, double beta,
     return stats ? stats->mean : 0.0;
 }
 
-TEST(ValidationRun, LambdaRisesWithBetaForLoudnessInAmplitudeSampling) {
+TEST(ValidationRun, LambdaRisesWithBetaAndMeanRemovedAndDfaRecoverIt) {
     const TValidationConfig config = SmallAmplitudeRun();
     const std::vector<TVariantResult> results = RunValidation(config);
     ASSERT_EQ(results.size(), 20u);
@@ -52,6 +52,13 @@ TEST(ValidationRun, LambdaRisesWithBetaForLoudnessInAmplitudeSampling) {
         const double lambda = Mean(results, beta, &TVariantResult::easy);
         EXPECT_GT(lambda, previous + 0.2) << "beta " << beta;
         previous = lambda;
+    }
+    // Without the mean's leak into bin 1 the spectral estimate and DFA both
+    // recover the exponent the recordings were made with.
+    for (double beta : {0.5, 1.0, 1.5}) {
+        EXPECT_NEAR(Mean(results, beta, &TVariantResult::meanRemoved), beta, 0.3)
+            << "beta " << beta;
+        EXPECT_NEAR(Mean(results, beta, &TVariantResult::betaDfa), beta, 0.15) << "beta " << beta;
     }
 }
 
