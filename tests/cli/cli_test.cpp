@@ -491,3 +491,55 @@ TEST(CliTrust, AFailedSummaryWriteKeepsTheOldFile) {
     EXPECT_EQ(entries, 2) << "no temporary file is left behind";
     ::umount(mountPoint.c_str());
 }
+
+namespace {
+
+// Fills the file system holding `folder` to the last byte.
+void FillFileSystem(const std::string& folder) {
+    FILE* filler = std::fopen((folder + "/filler").c_str(), "wb");
+    ASSERT_NE(filler, nullptr);
+    std::setvbuf(filler, nullptr, _IONBF, 0);
+    const std::string block(512, 'x');
+    while (std::fwrite(block.data(), 1, block.size(), filler) == block.size()) {
+    }
+    while (std::fputc('x', filler) != EOF) {
+    }
+    std::fclose(filler);
+}
+
+} // namespace
+
+// A sample, spectrum or graph save on a full volume is reported, exits 1 and
+// leaves the file saved before byte for byte as it was.
+TEST(CliSaves, FailedSavesOnAFullVolumeKeepThePreviousFiles) {
+    TTempDir dir;
+    std::string pink = PinkTone(dir, "pink.wav", 44, 20);
+    std::string mountPoint = dir.File("small");
+    std::filesystem::create_directory(mountPoint);
+    if (::mount("tmpfs", mountPoint.c_str(), "tmpfs", 0, "size=64k") != 0) {
+        GTEST_SKIP() << "cannot mount a small tmpfs here";
+    }
+    const std::vector<std::pair<std::string, std::string>> saves = {
+        {"--smp", mountPoint + "/song.smp"},
+        {"--csv", mountPoint + "/song.csv"},
+        {"--spectrum-png", mountPoint + "/song.png"},
+    };
+    for (const auto& [option, path] : saves) {
+        WriteFileBytes(path, "saved before " + option + "\r\n");
+    }
+    FillFileSystem(mountPoint);
+    for (const auto& [option, path] : saves) {
+        TRun run = RunCli({option, path, pink});
+        EXPECT_EQ(run.exitCode, 1) << option;
+        EXPECT_NE(run.err.find("ファイルの保存に失敗しました。"), std::string::npos)
+            << option << ": " << run.err;
+        EXPECT_EQ(ReadFileBytes(path), "saved before " + option + "\r\n") << option;
+    }
+    int entries = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(mountPoint)) {
+        (void)entry;
+        ++entries;
+    }
+    EXPECT_EQ(entries, 4) << "no temporary file is left behind";
+    ::umount(mountPoint.c_str());
+}
