@@ -17,6 +17,8 @@ const char* const kSampleDirKey = "SampleDir";
 
 namespace {
 
+const char* const kByteOrderMark = "\xEF\xBB\xBF";
+
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
 }
@@ -79,8 +81,9 @@ std::string EncodedValue(std::string_view value) {
 } // namespace
 
 TIniFile::TIniFile(std::string_view text) {
-    if (text.substr(0, 3) == "\xEF\xBB\xBF") {
+    if (text.substr(0, 3) == kByteOrderMark) {
         text.remove_prefix(3);
+        byteOrderMark = true;
     }
     while (!text.empty()) {
         std::size_t end = text.find('\n');
@@ -205,7 +208,7 @@ void TIniFile::Remove(std::string_view section, std::string_view key) {
 }
 
 std::string TIniFile::Text() const {
-    std::string text;
+    std::string text = byteOrderMark ? kByteOrderMark : "";
     for (const TLine& line : lines) {
         text += line.text;
         text += "\r\n";

@@ -43,7 +43,9 @@ public:
     // Removes `key` from `section` if present, every repeat of it included.
     void Remove(std::string_view section, std::string_view key);
 
-    // The file's text, every line ended by CR LF.
+    // The file's text, every line ended by CR LF, after the byte-order mark
+    // the file began with, if any. Keeping the mark keeps a second one that
+    // began the first line where it was, so the text reads back the same.
     std::string Text() const;
 
 private:
@@ -62,6 +64,7 @@ private:
     std::size_t FindKey(std::size_t header, std::string_view key) const;
 
     std::vector<TLine> lines;
+    bool byteOrderMark = false;
 };
 
 // The four remembered folders, in the order the file keeps them.

@@ -154,3 +154,18 @@ TEST(IniFile, FailedSaveKeepsTheOldFile) {
     ASSERT_EQ(LoadIniFile(path, reread), TIniLoadResult::Loaded);
     EXPECT_EQ(ReadDirectories(reread, kDocuments), (TDirectories{"/new", "/i", "/c", "/s"}));
 }
+
+// Found by the settings-file fuzz target: a file that began with two
+// byte-order marks lost the first on reading and the second on reading its
+// own text again, so "[Directories]" became a section only after a save.
+TEST(IniFile, ByteOrderMarkIsKeptSoTheTextReadsBackTheSame) {
+    const std::string bom = "\xEF\xBB\xBF";
+    TIniFile doubled(bom + bom + "[Directories]\r\nWaveDir=/a\r\n");
+    EXPECT_FALSE(doubled.Read("Directories", "WaveDir"));
+    EXPECT_EQ(doubled.Text(), bom + bom + "[Directories]\r\nWaveDir=/a\r\n");
+    EXPECT_FALSE(TIniFile(doubled.Text()).Read("Directories", "WaveDir"));
+
+    TIniFile single(bom + "[Directories]\r\nWaveDir=/a\r\n");
+    single.Write("Directories", "WaveDir", "/b");
+    EXPECT_EQ(single.Text(), bom + "[Directories]\r\nWaveDir=/b\r\n");
+}
