@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <map>
+#include <optional>
 #include <random>
 #include <string>
 #include <sys/mount.h>
@@ -542,4 +544,48 @@ TEST(CliSaves, FailedSavesOnAFullVolumeKeepThePreviousFiles) {
     }
     EXPECT_EQ(entries, 4) << "no temporary file is left behind";
     ::umount(mountPoint.c_str());
+}
+
+// Many recordings shared out by GNU parallel: each job's JSON line arrives
+// whole, so the merged output reads back as JSON Lines with one object per
+// recording, the same as a run of each file alone.
+TEST(CliBatch, GnuParallelOutputsMergeIntoJsonLines) {
+    if (std::system("parallel --version >/dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "GNU parallel is not installed";
+    }
+    TTempDir dir;
+    std::vector<std::string> files;
+    for (uint32_t seed = 1; seed <= 4; ++seed) {
+        files.push_back(PinkTone(dir, "tone" + std::to_string(seed) + ".wav", 60 + seed, 8));
+    }
+    // Two "machines", each taking half of the files, their outputs joined
+    // with cat.
+    std::string command;
+    for (int half = 0; half < 2; ++half) {
+        command += "parallel --will-cite -j 2 " + Quote(ZM_CLI_PATH) +
+                   " --json --sampling amplitude ::: " + Quote(files[2 * half]) + " " +
+                   Quote(files[2 * half + 1]) + " >" +
+                   Quote(dir.File("part" + std::to_string(half))) + " && ";
+    }
+    command += "cat " + Quote(dir.File("part0")) + " " + Quote(dir.File("part1")) + " >" +
+               Quote(dir.File("merged.jsonl"));
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+
+    std::optional<std::vector<TJson>> lines =
+        ParseJsonLines(ReadFileBytes(dir.File("merged.jsonl")));
+    ASSERT_TRUE(lines.has_value()) << ReadFileBytes(dir.File("merged.jsonl"));
+    ASSERT_EQ(lines->size(), files.size());
+    std::map<std::string, double> lambdas;
+    for (const TJson& line : *lines) {
+        ASSERT_TRUE(line["ok"].boolean) << line["file"].text;
+        lambdas[line["file"].text] = line["lambda"].number;
+    }
+    ASSERT_EQ(lambdas.size(), files.size()) << "every recording once";
+    for (const std::string& file : files) {
+        ASSERT_EQ(lambdas.count(file), 1u) << file;
+        TRun alone = RunCli({"--json", "--sampling", "amplitude", file});
+        std::optional<TJson> report = ParseJson(alone.out);
+        ASSERT_TRUE(report.has_value()) << alone.out;
+        EXPECT_EQ((*report)["lambda"].number, lambdas[file]) << file;
+    }
 }
