@@ -18,15 +18,56 @@ void Put32(std::string& s, uint32_t v) {
 }
 
 void PutChunk(std::string& s, const std::string& id, const std::string& contents) {
-    s += id.substr(0, 4);
-    Put32(s, static_cast<uint32_t>(contents.size()));
-    s += contents;
-    if (contents.size() % 2 == 1) {
-        s.push_back('\0');
-    }
+    s += WavChunk(id.substr(0, 4), contents);
 }
 
 } // namespace
+
+void PutLe16(std::string& s, std::size_t at, uint32_t v) {
+    s[at] = static_cast<char>(v & 0xFF);
+    s[at + 1] = static_cast<char>((v >> 8) & 0xFF);
+}
+
+void PutLe32(std::string& s, std::size_t at, uint32_t v) {
+    PutLe16(s, at, v & 0xFFFF);
+    PutLe16(s, at + 2, v >> 16);
+}
+
+std::string Le32(uint32_t v) {
+    std::string s(4, '\0');
+    PutLe32(s, 0, v);
+    return s;
+}
+
+std::string Le64(uint64_t v) {
+    return Le32(static_cast<uint32_t>(v)) + Le32(static_cast<uint32_t>(v >> 32));
+}
+
+std::string WavChunk(const std::string& id, const std::string& contents, int64_t size) {
+    const uint32_t stated =
+        size < 0 ? static_cast<uint32_t>(contents.size()) : static_cast<uint32_t>(size);
+    std::string s = id + Le32(stated) + contents;
+    if (size < 0 && contents.size() % 2 == 1) {
+        s.push_back('\0');
+    }
+    return s;
+}
+
+std::string RiffWave(const std::string& chunks) {
+    return "RIFF" + Le32(static_cast<uint32_t>(4 + chunks.size())) + "WAVE" + chunks;
+}
+
+std::string FmtContents(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits) {
+    std::string s(16, '\0');
+    const uint16_t blockAlign = static_cast<uint16_t>(channels * (bits / 8));
+    PutLe16(s, 0, tag);
+    PutLe16(s, 2, channels);
+    PutLe32(s, 4, rate);
+    PutLe32(s, 8, rate * blockAlign);
+    PutLe16(s, 12, blockAlign);
+    PutLe16(s, 14, bits);
+    return s;
+}
 
 std::string TWavBuilder::BuildRaw(const std::string& dataBytes) const {
     uint16_t blockAlign = static_cast<uint16_t>(channels * (bitsPerSample / 8));

@@ -2,9 +2,27 @@
 // Signal and WAV file generators shared by the example generator, the tests
 // and the benchmarks.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+// Little-endian fields for files built byte by byte: written over the bytes
+// at `at`, or as a string of their own.
+void PutLe16(std::string& s, std::size_t at, uint32_t v);
+void PutLe32(std::string& s, std::size_t at, uint32_t v);
+std::string Le32(uint32_t v);
+std::string Le64(uint64_t v);
+
+// One RIFF chunk with a header stating `size` (the contents' real size
+// unless given), followed by the contents and, for an odd real size, a pad
+// byte; and a RIFF/WAVE file around `chunks`.
+std::string WavChunk(const std::string& id, const std::string& contents, int64_t size = -1);
+std::string RiffWave(const std::string& chunks);
+
+// The 16 leading bytes of an "fmt " chunk, block align and byte rate
+// derived from the others.
+std::string FmtContents(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits);
 
 // Builds RIFF/WAVE files byte by byte.
 struct TWavBuilder {

@@ -20,54 +20,6 @@ using namespace std::string_literals;
 
 namespace {
 
-void Put16(std::string& s, std::size_t at, uint32_t v) {
-    s[at] = static_cast<char>(v & 0xFF);
-    s[at + 1] = static_cast<char>((v >> 8) & 0xFF);
-}
-
-void Put32(std::string& s, std::size_t at, uint32_t v) {
-    Put16(s, at, v & 0xFFFF);
-    Put16(s, at + 2, v >> 16);
-}
-
-std::string Le32(uint32_t v) {
-    std::string s(4, '\0');
-    Put32(s, 0, v);
-    return s;
-}
-
-std::string Le64(uint64_t v) {
-    return Le32(static_cast<uint32_t>(v)) + Le32(static_cast<uint32_t>(v >> 32));
-}
-
-// A chunk stating `size` (the contents' size unless given), padded to even.
-std::string Chunk(const std::string& id, const std::string& contents, int64_t size = -1) {
-    const uint32_t stated =
-        size < 0 ? static_cast<uint32_t>(contents.size()) : static_cast<uint32_t>(size);
-    std::string s = id + Le32(stated) + contents;
-    if (size < 0 && contents.size() % 2 == 1) {
-        s.push_back('\0');
-    }
-    return s;
-}
-
-std::string Riff(const std::string& chunks) {
-    return "RIFF" + Le32(static_cast<uint32_t>(4 + chunks.size())) + "WAVE" + chunks;
-}
-
-// The 16 leading bytes of an "fmt " chunk.
-std::string Fmt(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits) {
-    std::string s(16, '\0');
-    const uint16_t blockAlign = static_cast<uint16_t>(channels * (bits / 8));
-    Put16(s, 0, tag);
-    Put16(s, 2, channels);
-    Put32(s, 4, rate);
-    Put32(s, 8, rate * blockAlign);
-    Put16(s, 12, blockAlign);
-    Put16(s, 14, bits);
-    return s;
-}
-
 // Offsets in a file with a 16-byte "fmt " chunk first.
 constexpr std::size_t kChannelsAt = 22;
 constexpr std::size_t kRateAt = 24;
@@ -146,36 +98,39 @@ std::vector<TInput> HostileInputs() {
     for (uint32_t size : {0xFFFFFFFFu, 0xFFFFFFFEu, 0xFFFFFFF8u, 0x80000000u}) {
         char name[64];
         std::snprintf(name, sizeof name, "data-size-%08x.wav", size);
-        add(name, Patched([&](std::string& s) { Put32(s, kDataSizeAt, size); }));
+        add(name, Patched([&](std::string& s) { PutLe32(s, kDataSizeAt, size); }));
         std::snprintf(name, sizeof name, "list-size-%08x.wav", size);
-        add(name, Riff(Chunk("fmt ", Fmt(1, 1, 8000, 16)) + Chunk("LIST", "INFOabcd", size) +
-                       Chunk("data", Samples16(kSamples))));
+        add(name,
+            RiffWave(WavChunk("fmt ", FmtContents(1, 1, 8000, 16)) +
+                     WavChunk("LIST", "INFOabcd", size) + WavChunk("data", Samples16(kSamples))));
     }
-    add("riff-size-ffffffff.wav", Patched([](std::string& s) { Put32(s, 4, 0xFFFFFFFFu); }));
-    add("fmt-size-ffffffff.wav", Patched([](std::string& s) { Put32(s, 16, 0xFFFFFFFFu); }));
-    add("fmt-after-data.wav",
-        Riff(Chunk("data", Samples16(kSamples)) + Chunk("fmt ", Fmt(1, 1, 8000, 16))));
+    add("riff-size-ffffffff.wav", Patched([](std::string& s) { PutLe32(s, 4, 0xFFFFFFFFu); }));
+    add("fmt-size-ffffffff.wav", Patched([](std::string& s) { PutLe32(s, 16, 0xFFFFFFFFu); }));
+    add("fmt-after-data.wav", RiffWave(WavChunk("data", Samples16(kSamples)) +
+                                       WavChunk("fmt ", FmtContents(1, 1, 8000, 16))));
     // Several "data" chunks: the last one after a format counts.
     add("three-data-chunks.wav",
-        Riff(Chunk("fmt ", Fmt(1, 1, 8000, 16)) + Chunk("data", Samples16({100, 200})) +
-             Chunk("data", Samples16({300})) + Chunk("data", Samples16({-16384, 16384}))));
-    add("data-fmt-data.wav",
-        Riff(Chunk("data", Samples16({1, 2, 3})) + Chunk("fmt ", Fmt(1, 1, 8000, 16)) +
-             Chunk("data", Samples16({8192, -8192}))));
-    add("blockalign-0.wav", Patched([](std::string& s) { Put16(s, kBlockAlignAt, 0); }));
-    add("channels-0.wav", Patched([](std::string& s) { Put16(s, kChannelsAt, 0); }));
+        RiffWave(WavChunk("fmt ", FmtContents(1, 1, 8000, 16)) +
+                 WavChunk("data", Samples16({100, 200})) + WavChunk("data", Samples16({300})) +
+                 WavChunk("data", Samples16({-16384, 16384}))));
+    add("data-fmt-data.wav", RiffWave(WavChunk("data", Samples16({1, 2, 3})) +
+                                      WavChunk("fmt ", FmtContents(1, 1, 8000, 16)) +
+                                      WavChunk("data", Samples16({8192, -8192}))));
+    add("blockalign-0.wav", Patched([](std::string& s) { PutLe16(s, kBlockAlignAt, 0); }));
+    add("channels-0.wav", Patched([](std::string& s) { PutLe16(s, kChannelsAt, 0); }));
     add("channels-3.wav", Patched([](std::string& s) {
-            Put16(s, kChannelsAt, 3);
-            Put16(s, kBlockAlignAt, 6);
+            PutLe16(s, kChannelsAt, 3);
+            PutLe16(s, kBlockAlignAt, 6);
         }));
-    add("samplerate-0.wav", Patched([](std::string& s) { Put32(s, kRateAt, 0); }));
-    add("samplerate-2p31.wav", Patched([](std::string& s) { Put32(s, kRateAt, 0x80000000u); }));
-    add("samplerate-2p31-1.wav", Patched([](std::string& s) { Put32(s, kRateAt, 0x7FFFFFFFu); }));
-    add("bits-32.wav", Riff(Chunk("fmt ", Fmt(1, 1, 8000, 32)) + Chunk("data", Le32(1 << 30))));
-    add("float-32.wav",
-        Riff(Chunk("fmt ", Fmt(3, 1, 8000, 32)) + Chunk("data", Le32(0x3F000000u))));
-    add("float-64.wav",
-        Riff(Chunk("fmt ", Fmt(3, 1, 8000, 64)) + Chunk("data", Le64(0x3FE0000000000000ull))));
+    add("samplerate-0.wav", Patched([](std::string& s) { PutLe32(s, kRateAt, 0); }));
+    add("samplerate-2p31.wav", Patched([](std::string& s) { PutLe32(s, kRateAt, 0x80000000u); }));
+    add("samplerate-2p31-1.wav", Patched([](std::string& s) { PutLe32(s, kRateAt, 0x7FFFFFFFu); }));
+    add("bits-32.wav",
+        RiffWave(WavChunk("fmt ", FmtContents(1, 1, 8000, 32)) + WavChunk("data", Le32(1 << 30))));
+    add("float-32.wav", RiffWave(WavChunk("fmt ", FmtContents(3, 1, 8000, 32)) +
+                                 WavChunk("data", Le32(0x3F000000u))));
+    add("float-64.wav", RiffWave(WavChunk("fmt ", FmtContents(3, 1, 8000, 64)) +
+                                 WavChunk("data", Le64(0x3FE0000000000000ull))));
     // Every cut of the canonical header, the empty file included.
     const std::string canonical = Canonical();
     for (std::size_t n = 0; n <= 44; ++n) {
@@ -186,9 +141,9 @@ std::vector<TInput> HostileInputs() {
     add("rifx.wav", "RIFX" + canonical.substr(4));
     // RF64: the 32-bit sizes say "see ds64", which this reader does not know.
     add("rf64.wav", "RF64" + Le32(0xFFFFFFFFu) + "WAVE" +
-                        Chunk("ds64", Le64(36 + 16) + Le64(16) + Le64(8) + Le32(0)) +
-                        Chunk("fmt ", Fmt(1, 1, 8000, 16)) +
-                        Chunk("data", Samples16(kSamples), 0xFFFFFFFFu));
+                        WavChunk("ds64", Le64(36 + 16) + Le64(16) + Le64(8) + Le32(0)) +
+                        WavChunk("fmt ", FmtContents(1, 1, 8000, 16)) +
+                        WavChunk("data", Samples16(kSamples), 0xFFFFFFFFu));
 
     // ---- Sample files
     const std::vector<std::string> goodValues = {"1.5", "2.25", "0.000000001"};

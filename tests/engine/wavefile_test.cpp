@@ -12,51 +12,6 @@ using namespace std::string_literals;
 
 namespace {
 
-void Patch16(std::string& s, std::size_t at, uint32_t v) {
-    s[at] = static_cast<char>(v & 0xFF);
-    s[at + 1] = static_cast<char>((v >> 8) & 0xFF);
-}
-
-void Patch32(std::string& s, std::size_t at, uint32_t v) {
-    Patch16(s, at, v & 0xFFFF);
-    Patch16(s, at + 2, v >> 16);
-}
-
-std::string Le32(uint32_t v) {
-    std::string s(4, '\0');
-    Patch32(s, 0, v);
-    return s;
-}
-
-// One chunk with a header stating `size` (the contents' real size unless
-// given), followed by the contents and, for an odd size, a pad byte.
-std::string Chunk(const std::string& id, const std::string& contents, int64_t size = -1) {
-    uint32_t stated =
-        size < 0 ? static_cast<uint32_t>(contents.size()) : static_cast<uint32_t>(size);
-    std::string s = id + Le32(stated) + contents;
-    if (size < 0 && contents.size() % 2 == 1) {
-        s.push_back('\0');
-    }
-    return s;
-}
-
-std::string Riff(const std::string& chunks) {
-    return "RIFF" + Le32(static_cast<uint32_t>(4 + chunks.size())) + "WAVE" + chunks;
-}
-
-// The 16 leading bytes of an "fmt " chunk for integer PCM.
-std::string FmtContents(uint16_t channels, uint32_t rate, uint16_t bits) {
-    std::string s(16, '\0');
-    uint16_t blockAlign = static_cast<uint16_t>(channels * (bits / 8));
-    Patch16(s, 0, 1);
-    Patch16(s, 2, channels);
-    Patch32(s, 4, rate);
-    Patch32(s, 8, rate * blockAlign);
-    Patch16(s, 12, blockAlign);
-    Patch16(s, 14, bits);
-    return s;
-}
-
 bool OpenBytes(TWaveFile& wave, const std::string& bytes) {
     return wave.Open(std::make_unique<std::istringstream>(bytes));
 }
@@ -138,7 +93,7 @@ TEST(WaveFile, CanonicalFileHasItsDataAtByte44) {
 
 TEST(WaveFile, IgnoresTheRiffSize) {
     std::string bytes = TWavBuilder().Build({100, 200});
-    Patch32(bytes, 4, 7);
+    PutLe32(bytes, 4, 7);
     TWaveFile wave;
     ASSERT_TRUE(OpenBytes(wave, bytes));
     EXPECT_EQ(wave.frameCount, 2u);
@@ -218,7 +173,7 @@ TEST(WaveFile, ConsecutiveReadsProceedThroughTheDataAndNotBeyondIt) {
     }
     TWavBuilder builder;
     // A chunk after the data must not be read as frames.
-    std::string bytes = builder.Build(samples) + Chunk("LIST", std::string(100, '\x7F'));
+    std::string bytes = builder.Build(samples) + WavChunk("LIST", std::string(100, '\x7F'));
     TWaveFile wave;
     ASSERT_TRUE(OpenBytes(wave, bytes));
     std::vector<float> out(300);
@@ -242,7 +197,8 @@ TEST(WaveFile, TruncatedDataIsReadUpToTheEndOfTheFile) {
         data += "\x01\x02";
     }
     data += "\x05";
-    std::string bytes = Riff(Chunk("fmt ", FmtContents(1, 8000, 16)) + Chunk("data", data, 2000));
+    std::string bytes =
+        RiffWave(WavChunk("fmt ", FmtContents(1, 1, 8000, 16)) + WavChunk("data", data, 2000));
     TWaveFile wave;
     ASSERT_TRUE(OpenBytes(wave, bytes));
     EXPECT_EQ(wave.dataSize, 601u);
@@ -255,8 +211,8 @@ TEST(WaveFile, TruncatedDataIsReadUpToTheEndOfTheFile) {
 
 TEST(WaveFile, FileWithoutDataOpensEmpty) {
     TWaveFile wave;
-    ASSERT_TRUE(
-        OpenBytes(wave, Riff(Chunk("fmt ", FmtContents(2, 44100, 16)) + Chunk("LIST", "abc"))));
+    ASSERT_TRUE(OpenBytes(
+        wave, RiffWave(WavChunk("fmt ", FmtContents(1, 2, 44100, 16)) + WavChunk("LIST", "abc"))));
     EXPECT_EQ(wave.frameCount, 0u);
     EXPECT_EQ(wave.format.sampleRate, 44100);
     float out[4];
@@ -264,19 +220,21 @@ TEST(WaveFile, FileWithoutDataOpensEmpty) {
 }
 
 TEST(WaveFile, TheLastDataChunkCountsWithTheFormatBeforeIt) {
-    std::string first = Chunk("data", std::string("\x00\x40", 2));
-    std::string second = Chunk("data", std::string("\x00\xC0\x00\x20", 4));
+    std::string first = WavChunk("data", std::string("\x00\x40", 2));
+    std::string second = WavChunk("data", std::string("\x00\xC0\x00\x20", 4));
     TWaveFile wave;
-    ASSERT_TRUE(OpenBytes(wave, Riff(Chunk("fmt ", FmtContents(1, 8000, 16)) + first + second)));
+    ASSERT_TRUE(
+        OpenBytes(wave, RiffWave(WavChunk("fmt ", FmtContents(1, 1, 8000, 16)) + first + second)));
     EXPECT_EQ(ReadAll(wave), (std::vector<float>{-0.5f, 0.25f}));
 
     // A data chunk before any format cannot be read and is passed over.
-    ASSERT_TRUE(OpenBytes(wave, Riff(first + Chunk("fmt ", FmtContents(1, 8000, 16)) + second)));
+    ASSERT_TRUE(
+        OpenBytes(wave, RiffWave(first + WavChunk("fmt ", FmtContents(1, 1, 8000, 16)) + second)));
     EXPECT_EQ(ReadAll(wave), (std::vector<float>{-0.5f, 0.25f}));
 
     // A format after the data does not change how they are read.
-    ASSERT_TRUE(OpenBytes(wave, Riff(Chunk("fmt ", FmtContents(1, 8000, 16)) + second +
-                                     Chunk("fmt ", FmtContents(1, 8000, 8)))));
+    ASSERT_TRUE(OpenBytes(wave, RiffWave(WavChunk("fmt ", FmtContents(1, 1, 8000, 16)) + second +
+                                         WavChunk("fmt ", FmtContents(1, 1, 8000, 8)))));
     EXPECT_EQ(wave.format.bitsPerSample, 16);
     EXPECT_EQ(ReadAll(wave), (std::vector<float>{-0.5f, 0.25f}));
 }
@@ -315,30 +273,30 @@ INSTANTIATE_TEST_SUITE_P(
         TRefusalCase{"BigEndianRifx", Mutated([](std::string& s) { s[3] = 'X'; })},
         TRefusalCase{"NotWave", Mutated([](std::string& s) { s.replace(8, 4, "AVI "); })},
         TRefusalCase{"NoChunks", "RIFF\x04\0\0\0WAVE"s},
-        TRefusalCase{"DataWithoutFormat", Riff(Chunk("data", "abcd"))},
-        TRefusalCase{"DataBeforeFormat",
-                     Riff(Chunk("data", "abcd") + Chunk("fmt ", FmtContents(1, 8000, 16)))},
-        TRefusalCase{"Fmt14", Riff(Chunk("fmt ", FmtContents(1, 8000, 16).substr(0, 14)) +
-                                   Chunk("data", "abcd"))},
-        TRefusalCase{"FmtCutByEndOfFile",
-                     "RIFF\x20\0\0\0WAVEfmt \x10\0\0\0"s + FmtContents(1, 8000, 16).substr(0, 10)},
-        TRefusalCase{"BlockAlign0", Mutated([](std::string& s) { Patch16(s, kBlockAlignAt, 0); })},
+        TRefusalCase{"DataWithoutFormat", RiffWave(WavChunk("data", "abcd"))},
+        TRefusalCase{"DataBeforeFormat", RiffWave(WavChunk("data", "abcd") +
+                                                  WavChunk("fmt ", FmtContents(1, 1, 8000, 16)))},
+        TRefusalCase{"Fmt14", RiffWave(WavChunk("fmt ", FmtContents(1, 1, 8000, 16).substr(0, 14)) +
+                                       WavChunk("data", "abcd"))},
+        TRefusalCase{"FmtCutByEndOfFile", "RIFF\x20\0\0\0WAVEfmt \x10\0\0\0"s +
+                                              FmtContents(1, 1, 8000, 16).substr(0, 10)},
+        TRefusalCase{"BlockAlign0", Mutated([](std::string& s) { PutLe16(s, kBlockAlignAt, 0); })},
         TRefusalCase{"BlockAlignNotFrameSize",
-                     Mutated([](std::string& s) { Patch16(s, kBlockAlignAt, 4); })},
-        TRefusalCase{"SampleRate0", Mutated([](std::string& s) { Patch32(s, kRateAt, 0); })},
+                     Mutated([](std::string& s) { PutLe16(s, kBlockAlignAt, 4); })},
+        TRefusalCase{"SampleRate0", Mutated([](std::string& s) { PutLe32(s, kRateAt, 0); })},
         TRefusalCase{"SampleRateNegative",
-                     Mutated([](std::string& s) { Patch32(s, kRateAt, 0x80000000u); })},
-        TRefusalCase{"Channels0", Mutated([](std::string& s) { Patch16(s, kChannelsAt, 0); })},
+                     Mutated([](std::string& s) { PutLe32(s, kRateAt, 0x80000000u); })},
+        TRefusalCase{"Channels0", Mutated([](std::string& s) { PutLe16(s, kChannelsAt, 0); })},
         TRefusalCase{"Channels3", Mutated([](std::string& s) {
-                         Patch16(s, kChannelsAt, 3);
-                         Patch16(s, kBlockAlignAt, 6);
+                         PutLe16(s, kChannelsAt, 3);
+                         PutLe16(s, kBlockAlignAt, 6);
                      })},
         TRefusalCase{"Bits32", Mutated([](std::string& s) {
-                         Patch16(s, kBitsAt, 32);
-                         Patch16(s, kBlockAlignAt, 4);
+                         PutLe16(s, kBitsAt, 32);
+                         PutLe16(s, kBlockAlignAt, 4);
                      })},
-        TRefusalCase{"Bits12", Mutated([](std::string& s) { Patch16(s, kBitsAt, 12); })},
-        TRefusalCase{"Bits0", Mutated([](std::string& s) { Patch16(s, kBitsAt, 0); })}),
+        TRefusalCase{"Bits12", Mutated([](std::string& s) { PutLe16(s, kBitsAt, 12); })},
+        TRefusalCase{"Bits0", Mutated([](std::string& s) { PutLe16(s, kBitsAt, 0); })}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // ---------------------------------------------------------------------------
@@ -347,7 +305,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(WaveFile, HugeDataSizeIsCutToTheBytesThere) {
     std::string bytes = TWavBuilder().Build(std::vector<int32_t>(28, 1000));
     ASSERT_EQ(bytes.size(), 100u);
-    Patch32(bytes, 40, 0xFFFFFFFFu);
+    PutLe32(bytes, 40, 0xFFFFFFFFu);
     TWaveFile wave;
     ASSERT_TRUE(OpenBytes(wave, bytes));
     EXPECT_EQ(wave.dataSize, 56u);
@@ -362,7 +320,7 @@ TEST(WaveFile, HugeDataSizeIsCutToTheBytesThere) {
 
 TEST(WaveFile, HugeFormatSizeEndsTheWalk) {
     std::string bytes = TWavBuilder().Build({1, 2, 3});
-    Patch32(bytes, kFmtSizeAt, 0xFFFFFFFFu);
+    PutLe32(bytes, kFmtSizeAt, 0xFFFFFFFFu);
     TWaveFile wave;
     // The format is there, but the data lie inside what the "fmt " chunk
     // claims, so the walk ends before them.
@@ -373,8 +331,9 @@ TEST(WaveFile, HugeFormatSizeEndsTheWalk) {
 
 TEST(WaveFile, ChunkSizesNearTwoToThe32DoNotWrapThePosition) {
     for (uint32_t size : {0xFFFFFFF0u, 0xFFFFFFF7u, 0xFFFFFFFEu, 0xFFFFFFFFu}) {
-        std::string bytes = Riff(Chunk("fmt ", FmtContents(1, 8000, 16)) +
-                                 Chunk("LIST", "abcdefgh", size) + Chunk("data", "\x10\x00"s));
+        std::string bytes =
+            RiffWave(WavChunk("fmt ", FmtContents(1, 1, 8000, 16)) +
+                     WavChunk("LIST", "abcdefgh", size) + WavChunk("data", "\x10\x00"s));
         TWaveFile wave;
         ASSERT_TRUE(OpenBytes(wave, bytes)) << size;
         EXPECT_EQ(wave.frameCount, 0u) << size;
