@@ -19,6 +19,7 @@
 #include <QStyle>
 #include <QUrl>
 #include <cstdio>
+#include <vector>
 
 #include "app/analysisrun.h"
 #include "app/commonform.h"
@@ -314,6 +315,9 @@ void TMainForm::FFTStartButtonClick() {
         return;
     }
     view.TakeSpectrum(fft.get(), fft->count, dataFraction, fftPeriod, series.period);
+    SpectrumViewForm->SetShownRun(
+        TShownRun{std::vector<double>(series.values.get(), series.values.get() + series.count),
+                  series.period, WindowFunctionBox->currentIndex()});
     SpectrumViewForm->DrawSpectrum("");
     if (!SpectrumViewForm->isVisible()) {
         SpectrumViewForm->ShowModeless();

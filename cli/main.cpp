@@ -1,6 +1,7 @@
 // zittermark-cli: the analysis of the desktop application without a display.
 
 #include <atomic>
+#include <cerrno>
 #include <clocale>
 #include <condition_variable>
 #include <cstdio>
@@ -19,13 +20,33 @@
 
 namespace {
 
+// Writes the line and its newline to standard output with one write(2), so
+// that several processes appending to one file add whole lines and never mix
+// parts of theirs: stdio would split a line longer than its buffer over
+// several writes. Only a write cut short by the system writes the rest after.
+void WriteLine(const std::string& line) {
+    const std::string text = line + "\n";
+    std::fflush(stdout);
+    const char* data = text.data();
+    std::size_t left = text.size();
+    while (left > 0) {
+        const ssize_t written = ::write(STDOUT_FILENO, data, left);
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return;
+        }
+        data += written;
+        left -= static_cast<std::size_t>(written);
+    }
+}
+
 void PrintReport(const TCliOptions& options, const TFileReport& report) {
     if (report.ok || report.count > 0 || report.fftSize > 0) {
-        std::string line =
-            options.json ? ReportJson(report, options.surrogates > 0) : ReportLine(report);
-        std::fprintf(stdout, "%s\n", line.c_str());
+        WriteLine(options.json ? ReportJson(report, options.surrogates > 0) : ReportLine(report));
     } else if (options.json) {
-        std::fprintf(stdout, "%s\n", ReportJson(report, options.surrogates > 0).c_str());
+        WriteLine(ReportJson(report, options.surrogates > 0));
     }
     for (const std::string& error : report.errors) {
         std::fprintf(stderr, "zittermark-cli: %s: %s\n", report.file.c_str(), error.c_str());
@@ -33,7 +54,6 @@ void PrintReport(const TCliOptions& options, const TFileReport& report) {
     if (!report.ok && report.errors.empty()) {
         std::fprintf(stderr, "zittermark-cli: %s: analysis failed\n", report.file.c_str());
     }
-    std::fflush(stdout);
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include <QScrollArea>
 #include <QSlider>
 #include <QSpinBox>
+#include <utility>
 
 #include "app/commonform.h"
 #include "app/controls.h"
@@ -171,6 +172,10 @@ void TSpectrumViewForm::SetBandFrequencies(double upperRatio, double lowerRatio)
     state.SetBandFrequencies(upperRatio, lowerRatio);
 }
 
+void TSpectrumViewForm::SetShownRun(TShownRun run) {
+    shownRun = std::move(run);
+}
+
 void TSpectrumViewForm::SetImageDir(const std::string& dir) {
     imageDir = dir;
 }
@@ -198,6 +203,10 @@ bool TSpectrumViewForm::DrawSpectrum(const std::string& fileName) {
         const TBitmap& bitmap = drawing.graph->bitmap;
         SpectrumGraph->setPixmap(QPixmap::fromImage(ToImage(bitmap)));
         SpectrumGraph->resize(bitmap.Width(), bitmap.Height());
+        // The tooltip follows the graph shown: a band moved without a redraw
+        // leaves both as they were.
+        SpectrumGraph->setToolTip(
+            Text(LambdaTooltip(drawing, CheckShownLambda(shownRun, state, drawing))));
     }
     return drawing.saved;
 }

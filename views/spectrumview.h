@@ -8,6 +8,7 @@
 #include <QDialog>
 #include <string>
 
+#include "app/lambdatooltip.h"
 #include "views/spectrumplot.h"
 #include "views/spectrumstate.h"
 
@@ -39,8 +40,13 @@ public:
     // (owner: this window).
     bool CheckSettings();
 
+    // The series and window function of the spectrum run handed over last,
+    // whose checks the graph's tooltip reports.
+    void SetShownRun(TShownRun run);
+
     // Draws the spectrum with the current settings and shows it in
-    // SpectrumGraph; when fileName is not empty also saves it as PNG.
+    // SpectrumGraph, its tooltip giving the checks of its lambda; when
+    // fileName is not empty also saves it as PNG.
     // Returns false only when the PNG could not be written (the new graph is
     // shown by then). Nothing changes when there is nothing to draw or the
     // settings are refused.
@@ -57,6 +63,7 @@ public:
     void FlowerBarChange();
 
     TSpectrumState state;
+    TShownRun shownRun;
     std::string imageDir;
 
     QScrollArea* SpectrumDataScrollBox;

@@ -1,7 +1,10 @@
 // End-to-end tests of zittermark-cli over recordings the tests generate.
 
+#include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <map>
@@ -9,7 +12,9 @@
 #include <random>
 #include <string>
 #include <sys/mount.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 #include "engine/textformat.h"
@@ -73,6 +78,48 @@ std::string WriteWave(const TTempDir& dir, const std::string& name,
     std::string path = dir.File(name);
     WriteFileBytes(path, builder.Build(ToPcm16(signal)));
     return path;
+}
+
+// What zittermark-cli writes to its standard output, one entry per write(2):
+// the output is a sequenced-packet socket, which keeps each write's bounds.
+std::vector<std::string> OutputWrites(const std::vector<std::string>& args) {
+    int sockets[2];
+    if (::socketpair(AF_UNIX, SOCK_SEQPACKET, 0, sockets) != 0) {
+        return {};
+    }
+    std::vector<char*> argv = {const_cast<char*>(ZM_CLI_PATH)};
+    for (const std::string& arg : args) {
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    }
+    argv.push_back(nullptr);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::dup2(sockets[0], STDOUT_FILENO);
+        ::close(sockets[0]);
+        ::close(sockets[1]);
+        const int null = ::open("/dev/null", O_RDWR);
+        ::dup2(null, STDIN_FILENO);
+        ::dup2(null, STDERR_FILENO);
+        ::execv(ZM_CLI_PATH, argv.data());
+        ::_exit(127);
+    }
+    ::close(sockets[0]);
+    std::vector<std::string> writes;
+    std::vector<char> buffer(1 << 20);
+    for (;;) {
+        const ssize_t n = ::recv(sockets[1], buffer.data(), buffer.size(), 0);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            break;
+        }
+        writes.emplace_back(buffer.data(), static_cast<std::size_t>(n));
+    }
+    ::close(sockets[1]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return writes;
 }
 
 // A 1 kHz square wave at 8000 Hz: four samples at +0.5, four at -0.5.
@@ -262,6 +309,35 @@ TEST(Cli, ParallelRunsGiveTheSameNumbersAndBytesAsSerialOnes) {
     }
     EXPECT_NE(serial.out.find("\"lambda\":"), std::string::npos);
     EXPECT_NE(serial.out.find("\"N\":2048"), std::string::npos) << serial.out;
+}
+
+// Processes appending to one file must each add whole lines: every report
+// line goes out in one write, also one longer than the standard library's
+// output buffer (a failed file whose long name the line repeats).
+TEST(Cli, EachReportLineGoesOutInOneWrite) {
+    TTempDir dir;
+    const std::string good = WriteWave(dir, "good.wav", Square(16000), 8000);
+    std::string longName;
+    for (int i = 0; i < 60; ++i) {
+        longName += std::string(200, 'x') + "/";
+    }
+    const std::string missing = dir.File(longName + "gone.wav");
+    for (const char* jobs : {"1", "3"}) {
+        const std::vector<std::string> writes =
+            OutputWrites({"--jobs", jobs, "--json", missing, good, missing});
+        ASSERT_EQ(writes.size(), 3u) << jobs;
+        EXPECT_GT(writes[0].size(), 10000u);
+        for (const std::string& write : writes) {
+            EXPECT_EQ(std::count(write.begin(), write.end(), '\n'), 1);
+            EXPECT_EQ(write.back(), '\n');
+            EXPECT_TRUE(ParseJson(write)) << write.substr(0, 200);
+        }
+        EXPECT_EQ((*ParseJson(writes[1]))["file"].text, good);
+    }
+    const std::vector<std::string> plain = OutputWrites({good, good});
+    ASSERT_EQ(plain.size(), 2u);
+    EXPECT_EQ(plain[0].rfind(good + ": count=80 ", 0), 0u) << plain[0];
+    EXPECT_EQ(plain[0], plain[1]);
 }
 
 TEST(Cli, WritesBothGraphsAsPng) {

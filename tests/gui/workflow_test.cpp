@@ -2,14 +2,17 @@
 // user drives the windows; the spectrum shown is compared pixel for pixel
 // with what the command-line front draws for the same settings.
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSlider>
 #include <QSpinBox>
+#include <QToolTip>
 #include <cmath>
 #include <memory>
 
@@ -18,6 +21,7 @@
 #include "app/mainform.h"
 #include "engine/textformat.h"
 #include "tests/gui/guitest.h"
+#include "tests/support/jsonvalue.h"
 #include "views/samplingview.h"
 #include "views/spectrumview.h"
 
@@ -41,6 +45,63 @@ QImage CliSpectrum(const TTempDir& dir, const QStringList& options, const std::s
         return QImage();
     }
     return QImage(png).convertToFormat(QImage::Format_RGB888);
+}
+
+// What zittermark-cli prints for `input` with `options`; empty on failure.
+std::string CliOutput(const QStringList& options, const std::string& input) {
+    QProcess cli;
+    cli.start(ZM_CLI_PATH, QStringList(options) << QString::fromStdString(input));
+    if (!cli.waitForFinished(120000) || cli.exitCode() != 0) {
+        qWarning() << "zittermark-cli" << options << cli.readAllStandardError();
+        return {};
+    }
+    return cli.readAllStandardOutput().toStdString();
+}
+
+// The parts of the graph's tooltip that carry the command line's numbers for
+// `input` with `options`: the plain line's "λ = ... ± ..." and the --json
+// values with three decimals, "—" for those it gives as null.
+QStringList CliTooltipParts(const QStringList& options, const std::string& input) {
+    const std::string plain = CliOutput(options, input);
+    const std::optional<TJson> json = ParseJson(CliOutput(QStringList(options) << "--json", input));
+    const std::size_t lambda = plain.find("λ = ");
+    if (!json || lambda == std::string::npos) {
+        return {};
+    }
+    auto fixed = [](const TJson& value) {
+        return value.kind == TJson::Null ? std::string("—") : FormatFixed(value.number, 3);
+    };
+    const TJson& ci = (*json)["lambda_ci95"];
+    const std::string parts[] = {
+        plain.substr(lambda, plain.find('\n', lambda) - lambda) + "\n",
+        "信頼区間  " +
+            (ci.items.size() == 2 ? "[" + fixed(ci.items[0]) + ", " + fixed(ci.items[1]) + "]"
+                                  : std::string("—")) +
+            "\n",
+        "R² = " + fixed((*json)["r2"]) + "\n",
+        "k = " + FormatInt(static_cast<long long>((*json)["groups"].number)) + "\n",
+        "系列の λ = " + fixed((*json)["lambda_mean_removed"]) + "\n",
+        "β_DFA = " + fixed((*json)["beta_dfa"])};
+    QStringList texts;
+    for (const std::string& part : parts) {
+        texts << QString::fromStdString(part);
+    }
+    return texts;
+}
+
+// Whether `tooltip` holds every part; names the first missing one otherwise.
+bool HoldsParts(const QString& tooltip, const QStringList& parts) {
+    if (parts.size() != 6) {
+        qWarning() << "no command-line numbers";
+        return false;
+    }
+    for (const QString& part : parts) {
+        if (!tooltip.contains(part)) {
+            qWarning() << part << "not in" << tooltip;
+            return false;
+        }
+    }
+    return true;
 }
 
 void ChooseMode(TRadioGroup* group, int index) {
@@ -95,7 +156,9 @@ private slots:
         MainForm->SampleTimeBox->setValue(100);
         QTest::mouseClick(MainForm->FFTStartButton, Qt::LeftButton);
         QCOMPARE(recorder->Texts(), std::vector<std::string>{});
-        QCOMPARE(recorder->busy, (std::vector<bool>{true, false, true, false}));
+        // The hourglass over the sampling, the spectrum, and the spectrum of
+        // the mean-removed series that the graph's tooltip reports.
+        QCOMPARE(recorder->busy, (std::vector<bool>{true, false, true, false, true, false}));
         QVERIFY(recorder->modal.empty());
         QCOMPARE(MainForm->series.count, 480);
         QCOMPARE(MainForm->series.period, 0.025);
@@ -206,7 +269,7 @@ private slots:
         MainForm->WindowFunctionBox->setCurrentIndex(kRectangularWindow);
         QTest::mouseClick(MainForm->FFTStartButton, Qt::LeftButton);
         QVERIFY(recorder->messages.empty());
-        QVERIFY2(recorder->busy.size() == 4, "one sampling, one spectrum");
+        QVERIFY2(recorder->busy.size() == 6, "one sampling, one spectrum, one check");
         QCOMPARE(ShownImage(SpectrumViewForm->SpectrumGraph),
                  CliSpectrum(*dir, {"--window", "rect"}, sample));
     }
@@ -279,6 +342,45 @@ private slots:
         QTest::mouseClick(SpectrumViewForm->GraphSaveButton, Qt::LeftButton);
         QVERIFY(recorder->messages.empty());
         QVERIFY2(recorder->dialogs.size() == 1, "only the WAV dialog");
+    }
+
+    // The graph's tooltip reports the checks of the line shown with the
+    // command line's numbers: after each run, with "—" where the command line
+    // has null (a crossing count of a steady tone is constant: no mean-removed
+    // lambda, no DFA), and after a redraw with another band, which the command
+    // line reaches with the easy mode's sampling in the fixed mode.
+    void tooltipCarriesTheCliNumbers() {
+        ChooseWave(wave);
+        QTest::mouseClick(MainForm->FFTStartButton, Qt::LeftButton);
+        QLabel* graph = SpectrumViewForm->SpectrumGraph;
+        const QString steady = graph->toolTip();
+        QVERIFY(HoldsParts(steady, CliTooltipParts({}, wave)));
+        QVERIFY(steady.contains("β_DFA = —"));
+
+        ChooseMode(MainForm->SamplingModeBox, kAmplitudeSampling);
+        QTest::mouseClick(MainForm->FFTStartButton, Qt::LeftButton);
+        const QString easy = graph->toolTip();
+        QVERIFY(HoldsParts(easy, CliTooltipParts({"--sampling", "amplitude"}, wave)));
+        QVERIFY(!easy.contains("—"));
+        QVERIFY2(!easy.contains(QRegularExpression("\\d,\\d")), "no decimal comma");
+
+        // Hovering the graph shows it.
+        QHelpEvent hover(QEvent::ToolTip, QPoint(20, 20), graph->mapToGlobal(QPoint(20, 20)));
+        QApplication::sendEvent(graph, &hover);
+        QCOMPARE(QToolTip::text(), easy);
+        QToolTip::hideText();
+
+        // Moving a bar changes nothing shown until the redraw; the window
+        // function box belongs to the next run.
+        SpectrumViewForm->FlowerBar->setValue(-20);
+        MainForm->WindowFunctionBox->setCurrentIndex(kRectangularWindow);
+        QCOMPARE(graph->toolTip(), easy);
+        QTest::mouseClick(SpectrumViewForm->RedrawButton, Qt::LeftButton);
+        const QString banded = graph->toolTip();
+        QVERIFY(banded != easy);
+        QVERIFY(HoldsParts(banded, CliTooltipParts({"--mode", "fixed", "--sampling", "amplitude",
+                                                    "--period-ms", "25", "--band-lower", "-20"},
+                                                   wave)));
     }
 
     // Redrawing with other settings; refused settings keep the old graph.

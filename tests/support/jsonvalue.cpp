@@ -1,6 +1,8 @@
 #include "tests/support/jsonvalue.h"
 
+#include <charconv>
 #include <cstdlib>
+#include <system_error>
 
 namespace {
 
@@ -155,10 +157,12 @@ struct TReader {
                 ++at;
             }
             const std::string number = s.substr(start, at - start);
-            char* end = nullptr;
+            // from_chars reads "." whatever the locale, which the GUI tests
+            // set to one with a decimal comma.
             v.kind = TJson::Number;
-            v.number = std::strtod(number.c_str(), &end);
-            return end == number.c_str() + number.size();
+            const auto [end, error] =
+                std::from_chars(number.data(), number.data() + number.size(), v.number);
+            return error == std::errc() && end == number.data() + number.size();
         } else {
             return false;
         }

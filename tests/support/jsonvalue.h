@@ -1,6 +1,6 @@
 #pragma once
 // A small strict JSON reader for the tests: one value per text, objects kept
-// in key order, numbers as doubles.
+// in key order, numbers as doubles read with "." whatever the locale.
 
 #include <map>
 #include <memory>
