@@ -1,5 +1,6 @@
 #include "views/spectrumview.h"
 
+#include <QEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
@@ -55,6 +56,7 @@ TSpectrumViewForm::TSpectrumViewForm() {
     SpectrumGraph->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     SpectrumDataScrollBox->setWidget(SpectrumGraph);
     SpectrumGraph->setGeometry(0, 0, 105, 105);
+    SpectrumGraph->installEventFilter(this);
 
     // The axis ranges: "<name>  10の [n] <unit>", read as 10^n.
     const TRangeRow rows[] = {
@@ -203,12 +205,37 @@ bool TSpectrumViewForm::DrawSpectrum(const std::string& fileName) {
         const TBitmap& bitmap = drawing.graph->bitmap;
         SpectrumGraph->setPixmap(QPixmap::fromImage(ToImage(bitmap)));
         SpectrumGraph->resize(bitmap.Width(), bitmap.Height());
-        // The tooltip follows the graph shown: a band moved without a redraw
-        // leaves both as they were.
-        SpectrumGraph->setToolTip(
-            Text(LambdaTooltip(drawing, CheckShownLambda(shownRun, state, drawing))));
+        // The tooltip follows the graph shown; it is worked out on demand.
+        const bool saved = drawing.saved;
+        drawing.graph.reset();
+        auto shown =
+            std::make_unique<TShownGraph>(TShownGraph{shownRun, state, std::move(drawing)});
+        // The copy of the band must not reach the window or the spectrum,
+        // which a later run replaces.
+        shown->band.onBandChanged = nullptr;
+        shown->band.spectrum = nullptr;
+        shownGraph = std::move(shown);
+        SpectrumGraph->setToolTip(QString());
+        return saved;
     }
     return drawing.saved;
+}
+
+QString TSpectrumViewForm::GraphToolTip() {
+    if (shownGraph) {
+        const TShownGraph& shown = *shownGraph;
+        SpectrumGraph->setToolTip(Text(
+            LambdaTooltip(shown.drawing, CheckShownLambda(shown.run, shown.band, shown.drawing))));
+        shownGraph.reset();
+    }
+    return SpectrumGraph->toolTip();
+}
+
+bool TSpectrumViewForm::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == SpectrumGraph && event->type() == QEvent::ToolTip) {
+        GraphToolTip();
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void TSpectrumViewForm::ShowModeless() {

@@ -6,6 +6,7 @@
 // the window mirrors in its track bars and labels.
 
 #include <QDialog>
+#include <memory>
 #include <string>
 
 #include "app/lambdatooltip.h"
@@ -45,12 +46,17 @@ public:
     void SetShownRun(TShownRun run);
 
     // Draws the spectrum with the current settings and shows it in
-    // SpectrumGraph, its tooltip giving the checks of its lambda; when
-    // fileName is not empty also saves it as PNG.
+    // SpectrumGraph; when fileName is not empty also saves it as PNG.
     // Returns false only when the PNG could not be written (the new graph is
     // shown by then). Nothing changes when there is nothing to draw or the
     // settings are refused.
     bool DrawSpectrum(const std::string& fileName);
+
+    // The tooltip of the graph shown: the checks of its lambda (empty before
+    // the first graph). They cost a second spectrum and a DFA of the series,
+    // so they are worked out when the tooltip is first asked for, not with
+    // every drawing, and kept until the next drawing.
+    QString GraphToolTip();
 
     // Shows the window modeless (at its place) and brings it to the front.
     void ShowModeless();
@@ -84,9 +90,23 @@ public:
     QPushButton* GraphSaveButton;
     QPushButton* CloseButton;
 
+protected:
+    // Fills in the graph's tooltip when it is about to show.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     // Mirrors the state's bar positions and label texts in the controls.
     void ShowBand();
+
+    // What the graph shown was drawn from, for its tooltip: the run, the
+    // band as it stood (bars moved later do not change the graph) and the
+    // drawing's groups and line (without its bitmap).
+    struct TShownGraph {
+        TShownRun run;
+        TSpectrumState band;
+        TSpectrumDrawing drawing;
+    };
+    std::unique_ptr<TShownGraph> shownGraph; // null once its tooltip is set
 };
 
 extern TSpectrumViewForm* SpectrumViewForm;
