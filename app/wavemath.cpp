@@ -33,20 +33,24 @@ bool SourceRange(double x, int count, int* first, int* last) {
     return true;
 }
 
-// The sums of values[i] / (x - i) over the source indices first ... last,
-// split by the parity of i - first. Four running sums take the taps in turn
-// (i - first = 0, 1, 2, 3 mod 4, with a tail of one to three taps going to
-// the first ones), so that two divisions can be in flight at once; the SSE2
-// path and the portable one add in the same order and give the same bits.
+// The sums of (t / (x - i)) * values[i] over the source indices first ...
+// last, split by the parity of i - first. Four running sums take the taps in
+// turn (i - first = 0, 1, 2, 3 mod 4, with a tail of one to three taps going
+// to the first ones), so that two divisions can be in flight at once; the
+// SSE2 path and the portable one round and add in the same order and give the
+// same bits. |t| is about the smallest |x - i| at most, so no weight is much
+// above 1 in size and values near the largest double do not overflow on the
+// way, as they would through values[i] / (x - i).
 struct TParitySums {
     double even;
     double odd;
 };
 
-TParitySums QuotientSums(const double* values, double x, int first, int last) {
+TParitySums WeightedSums(const double* values, double x, double t, int first, int last) {
     int i = first;
 #if defined(__SSE2__)
     const __m128d xs = _mm_set1_pd(x);
+    const __m128d ts = _mm_set1_pd(t);
     const __m128d two = _mm_set1_pd(2.0);
     const __m128d four = _mm_set1_pd(4.0);
     // Source indices as doubles, exact below 2^53: (i, i + 1).
@@ -54,13 +58,15 @@ TParitySums QuotientSums(const double* values, double x, int first, int last) {
     __m128d low = _mm_setzero_pd();
     __m128d high = _mm_setzero_pd();
     for (; i + 3 <= last; i += 4) {
-        low = _mm_add_pd(low, _mm_div_pd(_mm_loadu_pd(values + i), _mm_sub_pd(xs, at)));
-        high = _mm_add_pd(
-            high, _mm_div_pd(_mm_loadu_pd(values + i + 2), _mm_sub_pd(xs, _mm_add_pd(at, two))));
+        const __m128d lowWeights = _mm_div_pd(ts, _mm_sub_pd(xs, at));
+        const __m128d highWeights = _mm_div_pd(ts, _mm_sub_pd(xs, _mm_add_pd(at, two)));
+        low = _mm_add_pd(low, _mm_mul_pd(lowWeights, _mm_loadu_pd(values + i)));
+        high = _mm_add_pd(high, _mm_mul_pd(highWeights, _mm_loadu_pd(values + i + 2)));
         at = _mm_add_pd(at, four);
     }
     if (i + 1 <= last) {
-        low = _mm_add_pd(low, _mm_div_pd(_mm_loadu_pd(values + i), _mm_sub_pd(xs, at)));
+        const __m128d weights = _mm_div_pd(ts, _mm_sub_pd(xs, at));
+        low = _mm_add_pd(low, _mm_mul_pd(weights, _mm_loadu_pd(values + i)));
         i += 2;
     }
     double sums[4];
@@ -70,18 +76,18 @@ TParitySums QuotientSums(const double* values, double x, int first, int last) {
     double sums[4] = {0.0, 0.0, 0.0, 0.0};
     for (; i + 3 <= last; i += 4) {
         for (int k = 0; k < 4; ++k) {
-            sums[k] += values[i + k] / (x - static_cast<double>(i + k));
+            sums[k] += (t / (x - static_cast<double>(i + k))) * values[i + k];
         }
     }
     if (i + 1 <= last) {
         for (int k = 0; k < 2; ++k) {
-            sums[k] += values[i + k] / (x - static_cast<double>(i + k));
+            sums[k] += (t / (x - static_cast<double>(i + k))) * values[i + k];
         }
         i += 2;
     }
 #endif
     if (i <= last) {
-        sums[0] += values[i] / (x - static_cast<double>(i));
+        sums[0] += (t / (x - static_cast<double>(i))) * values[i];
     }
     return TParitySums{sums[0] + sums[2], sums[1] + sums[3]};
 }
@@ -116,10 +122,12 @@ void ResampleSeries(const TWaveAnalyze& series, TComplexFFT& fft, double dataFra
             const double sign = (offset % 2 == 0) ? 1.0 : -1.0;
             if (s != 0.0) {
                 // x is not a whole number, so no x - i is zero: the weights
-                // are sign * (-1)^(i - first) * (s / pi) / (x - i), and the
-                // common factor leaves one division and one addition per tap.
-                const TParitySums sums = QuotientSums(values, x, first, last);
-                sum = sign * (s / kPi) * (sums.even - sums.odd);
+                // are (-1)^(i - first) * t / (x - i) with t = sign * s / pi
+                // computed once, which leaves one division, one product and
+                // one addition per tap.
+                const double t = sign * s / kPi;
+                const TParitySums sums = WeightedSums(values, x, t, first, last);
+                sum = sums.even - sums.odd;
             } else {
                 // x sits exactly on a sample: that tap has the weight 1.0 and
                 // every other one a signed zero, as the per-tap rule gives.

@@ -220,6 +220,25 @@ TEST(ResampleSeries, OffsetSeriesMatchesTheLongDoubleSum) {
     }
 }
 
+TEST(ResampleSeries, ValuesNearTheLargestDoubleStayFinite) {
+    // 1023 values on 1024 points put positions 1/1024 from a sample: a value
+    // of 1e306 divided by that distance would overflow; weighted by at most 1
+    // it does not.
+    TWaveAnalyze series;
+    FillSeries(series, 1023, 12);
+    for (int i = 0; i < 1023; ++i) {
+        series.values[i] *= 1e306;
+    }
+    TComplexFFT fast = PoisonedSpectrum(1024);
+    TComplexFFT direct = PoisonedSpectrum(1024);
+    ResampleSeries(series, fast, 1023.0 / 1024);
+    ResampleSeriesDirect(series, direct, 1023.0 / 1024);
+    for (int g = 0; g < 1024; ++g) {
+        ASSERT_TRUE(std::isfinite(fast.data[g].re)) << g;
+        ASSERT_NEAR(fast.data[g].re, direct.data[g].re, 1e-12 * 1e306) << g;
+    }
+}
+
 TEST(ResampleSeries, ANaNValueSpoilsOnlyTheOutputsItFeeds) {
     TWaveAnalyze series;
     FillSeries(series, 400, 8);
