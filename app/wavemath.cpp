@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "engine/fftunit.h"
 #include "engine/waveanalyze.h"
 
@@ -27,6 +31,65 @@ bool SourceRange(double x, int count, int* first, int* last) {
     *first = static_cast<int>(lo);
     *last = static_cast<int>(hi);
     return true;
+}
+
+// The sums of (t / (x - i)) * values[i] over the source indices first ...
+// last, split by the parity of i - first. Four running sums take the taps in
+// turn (i - first = 0, 1, 2, 3 mod 4, with a tail of one to three taps going
+// to the first ones), so that two divisions can be in flight at once; the
+// SSE2 path and the portable one round and add in the same order and give the
+// same bits. |t| is about the smallest |x - i| at most, so no weight is much
+// above 1 in size and values near the largest double do not overflow on the
+// way, as they would through values[i] / (x - i).
+struct TParitySums {
+    double even;
+    double odd;
+};
+
+TParitySums WeightedSums(const double* values, double x, double t, int first, int last) {
+    int i = first;
+#if defined(__SSE2__)
+    const __m128d xs = _mm_set1_pd(x);
+    const __m128d ts = _mm_set1_pd(t);
+    const __m128d two = _mm_set1_pd(2.0);
+    const __m128d four = _mm_set1_pd(4.0);
+    // Source indices as doubles, exact below 2^53: (i, i + 1).
+    __m128d at = _mm_set_pd(first + 1.0, first);
+    __m128d low = _mm_setzero_pd();
+    __m128d high = _mm_setzero_pd();
+    for (; i + 3 <= last; i += 4) {
+        const __m128d lowWeights = _mm_div_pd(ts, _mm_sub_pd(xs, at));
+        const __m128d highWeights = _mm_div_pd(ts, _mm_sub_pd(xs, _mm_add_pd(at, two)));
+        low = _mm_add_pd(low, _mm_mul_pd(lowWeights, _mm_loadu_pd(values + i)));
+        high = _mm_add_pd(high, _mm_mul_pd(highWeights, _mm_loadu_pd(values + i + 2)));
+        at = _mm_add_pd(at, four);
+    }
+    if (i + 1 <= last) {
+        const __m128d weights = _mm_div_pd(ts, _mm_sub_pd(xs, at));
+        low = _mm_add_pd(low, _mm_mul_pd(weights, _mm_loadu_pd(values + i)));
+        i += 2;
+    }
+    double sums[4];
+    _mm_storeu_pd(sums, low);
+    _mm_storeu_pd(sums + 2, high);
+#else
+    double sums[4] = {0.0, 0.0, 0.0, 0.0};
+    for (; i + 3 <= last; i += 4) {
+        for (int k = 0; k < 4; ++k) {
+            sums[k] += (t / (x - static_cast<double>(i + k))) * values[i + k];
+        }
+    }
+    if (i + 1 <= last) {
+        for (int k = 0; k < 2; ++k) {
+            sums[k] += (t / (x - static_cast<double>(i + k))) * values[i + k];
+        }
+        i += 2;
+    }
+#endif
+    if (i <= last) {
+        sums[0] += (t / (x - static_cast<double>(i))) * values[i];
+    }
+    return TParitySums{sums[0] + sums[2], sums[1] + sums[3]};
 }
 
 } // namespace
@@ -56,12 +119,25 @@ void ResampleSeries(const TWaveAnalyze& series, TComplexFFT& fft, double dataFra
             const double r = std::round(x);
             const double s = std::sin((x - r) * kPi);
             const long long offset = static_cast<long long>(r) - first;
-            double sign = (offset % 2 == 0) ? 1.0 : -1.0;
-            for (int i = first; i <= last; ++i) {
-                const double d = x - i;
-                const double weight = (d == 0.0) ? 1.0 : sign * s / (d * kPi);
-                sum += weight * values[i];
-                sign = -sign;
+            const double sign = (offset % 2 == 0) ? 1.0 : -1.0;
+            if (s != 0.0) {
+                // x is not a whole number, so no x - i is zero: the weights
+                // are (-1)^(i - first) * t / (x - i) with t = sign * s / pi
+                // computed once, which leaves one division, one product and
+                // one addition per tap.
+                const double t = sign * s / kPi;
+                const TParitySums sums = WeightedSums(values, x, t, first, last);
+                sum = sums.even - sums.odd;
+            } else {
+                // x sits exactly on a sample: that tap has the weight 1.0 and
+                // every other one a signed zero, as the per-tap rule gives.
+                double tapSign = sign;
+                for (int i = first; i <= last; ++i) {
+                    const double d = x - i;
+                    const double weight = (d == 0.0) ? 1.0 : tapSign * s / (d * kPi);
+                    sum += weight * values[i];
+                    tapSign = -tapSign;
+                }
             }
         }
         fft.SetValue(g, Complex{sum, 0.0});

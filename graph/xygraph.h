@@ -8,6 +8,9 @@
 #include "graph/canvas.h"
 #include "graph/virtualcoordinates.h"
 
+// The face a graph's labels and texts start with.
+inline const char* const kGraphFontName = "ＭＳ Ｐゴシック";
+
 class TXYGraph {
 public:
     TXYGraph(int width, int height);
@@ -59,10 +62,10 @@ public:
     TColor backColor = 0xFFFFFF;
     TColor frameColor = 0x000000;
     TColor gridColor = 0xC0C0C0;
-    std::string labelFontName = "ＭＳ Ｐゴシック";
+    std::string labelFontName = kGraphFontName;
     TColor labelFontColor = 0x000000;
     int labelFontHeight = 12;
-    std::string textFontName = "ＭＳ Ｐゴシック";
+    std::string textFontName = kGraphFontName;
     std::string xUnit;
     std::string yUnit;
     double xStep = 0.1;

@@ -13,7 +13,7 @@ packages=(
     fonts-ipafont-gothic fontconfig
     clang libclang-rt-14-dev
     xvfb xauth xdotool imagemagick
-    hyperfine sox parallel
+    hyperfine sox time parallel
     locales
 )
 
