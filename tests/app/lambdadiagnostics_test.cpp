@@ -14,6 +14,7 @@
 
 #include "engine/fftunit.h"
 #include "engine/waveanalyze.h"
+#include "tests/support/testsupport.h"
 #include "views/spectrumplot.h"
 #include "views/spectrumstate.h"
 
@@ -24,20 +25,6 @@ void FillSeries(TWaveAnalyze& series, const std::vector<double>& values, double 
     series.values = std::make_unique<double[]>(values.size());
     std::copy(values.begin(), values.end(), series.values.get());
     series.period = period;
-}
-
-// A level around 440 Hz that wanders as a random walk plus white noise.
-std::vector<double> Wandering(int count, unsigned seed) {
-    std::mt19937_64 g(seed);
-    std::vector<double> values(count);
-    double walk = 0.0;
-    for (int i = 0; i < count; ++i) {
-        const double u = static_cast<double>(g() >> 11) * 0x1p-53 - 0.5;
-        const double v = static_cast<double>(g() >> 11) * 0x1p-53 - 0.5;
-        walk += u;
-        values[i] = 440.0 + walk + 0.2 * v;
-    }
-    return values;
 }
 
 // The run as the windows perform it: spectrum stage, hand-over, drawing.

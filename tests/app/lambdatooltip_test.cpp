@@ -12,6 +12,7 @@
 #include "engine/fftunit.h"
 #include "engine/textformat.h"
 #include "engine/waveanalyze.h"
+#include "tests/support/testsupport.h"
 #include "views/spectrumplot.h"
 #include "views/spectrumstate.h"
 
@@ -27,20 +28,6 @@ TSpectrumDrawing Line(double lambda) {
 
 TDfaResult Dfa(double beta) {
     return TDfaResult{(beta + 1) / 2, beta, {}, {}};
-}
-
-// A level around 440 Hz that wanders as a random walk plus white noise.
-std::vector<double> Wandering(int count, unsigned seed) {
-    std::mt19937_64 g(seed);
-    std::vector<double> values(count);
-    double walk = 0.0;
-    for (int i = 0; i < count; ++i) {
-        const double u = static_cast<double>(g() >> 11) * 0x1p-53 - 0.5;
-        const double v = static_cast<double>(g() >> 11) * 0x1p-53 - 0.5;
-        walk += u;
-        values[i] = 440.0 + walk + 0.2 * v;
-    }
-    return values;
 }
 
 // A run of the main window: the spectrum stage, the hand-over and the drawing.

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 #include <unistd.h>
@@ -48,4 +49,17 @@ void WriteFileBytes(const std::string& path, const std::string& bytes) {
 
 bool FileExists(const std::string& path) {
     return std::filesystem::exists(path);
+}
+
+std::vector<double> Wandering(int count, unsigned seed) {
+    std::mt19937_64 g(seed);
+    std::vector<double> values(count);
+    double walk = 0.0;
+    for (int i = 0; i < count; ++i) {
+        const double u = static_cast<double>(g() >> 11) * 0x1p-53 - 0.5;
+        const double v = static_cast<double>(g() >> 11) * 0x1p-53 - 0.5;
+        walk += u;
+        values[i] = 440.0 + walk + 0.2 * v;
+    }
+    return values;
 }

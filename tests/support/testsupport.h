@@ -1,6 +1,6 @@
 #pragma once
-// Helpers shared by the tests and the benchmarks: temporary folders and
-// whole-file reads and writes.
+// Helpers shared by the tests and the benchmarks: temporary folders,
+// whole-file reads and writes, and test series.
 
 #include <cstdint>
 #include <string>
@@ -24,3 +24,7 @@ private:
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
+
+// A level around 440 that wanders as a random walk plus white noise,
+// deterministic for a seed.
+std::vector<double> Wandering(int count, unsigned seed);
