@@ -25,15 +25,15 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "zittermark-benchwav: SEED must be a whole number\n");
         return 2;
     }
-    TRecordingSpec spec;
-    spec.modulation = TModulation::Amplitude;
-    spec.beta = 1.0;
-    spec.seconds = static_cast<int>(seconds);
-    spec.sampleRate = 44100;
-    spec.channels = 2;
-    spec.seed = seed;
+    TRecordingSetup setup;
+    setup.modulation = TModulation::Amplitude;
+    setup.beta = 1.0;
+    setup.seconds = static_cast<int>(seconds);
+    setup.sampleRate = 44100;
+    setup.channels = 2;
+    setup.seed = seed;
     std::string error;
-    if (!WriteRecording(spec, argv[1], error)) {
+    if (!WriteRecording(setup, argv[1], error)) {
         std::fprintf(stderr, "zittermark-benchwav: %s: %s\n", argv[1], error.c_str());
         return 1;
     }

@@ -206,8 +206,8 @@ int main(int argc, char** argv) {
             allOk = false;
             std::fprintf(
                 stderr, "zittermark-validate: beta %s, %d s, %d Hz, %d ch, seed %llu: %s\n",
-                FormatFixed(r.spec.beta, 2).c_str(), r.spec.seconds, r.spec.sampleRate,
-                r.spec.channels, static_cast<unsigned long long>(r.spec.seed), r.error.c_str());
+                FormatFixed(r.setup.beta, 2).c_str(), r.setup.seconds, r.setup.sampleRate,
+                r.setup.channels, static_cast<unsigned long long>(r.setup.seed), r.error.c_str());
         }
     }
     if (output.empty()) {

@@ -9,15 +9,15 @@
 #include "examples/signals.h"
 #include "validate/noise.h"
 
-TModulatedTone::TModulatedTone(const TRecordingSpec& spec) : spec(spec) {
-    frames = static_cast<std::size_t>(spec.seconds) * static_cast<std::size_t>(spec.sampleRate);
-    const std::size_t points = static_cast<std::size_t>(std::ceil(spec.seconds * kNoiseRate)) + 4;
-    noise = PowerLawNoise(points, spec.beta, spec.seed);
+TModulatedTone::TModulatedTone(const TRecordingSetup& setup) : setup(setup) {
+    frames = static_cast<std::size_t>(setup.seconds) * static_cast<std::size_t>(setup.sampleRate);
+    const std::size_t points = static_cast<std::size_t>(std::ceil(setup.seconds * kNoiseRate)) + 4;
+    noise = PowerLawNoise(points, setup.beta, setup.seed);
 }
 
 double TModulatedTone::Modulation(std::size_t frame) const {
     // Point 1 of the noise is at t = 0.
-    const double x = static_cast<double>(frame) * kNoiseRate / spec.sampleRate + 1.0;
+    const double x = static_cast<double>(frame) * kNoiseRate / setup.sampleRate + 1.0;
     const std::size_t i = static_cast<std::size_t>(x);
     const double u = x - static_cast<double>(i);
     const double p0 = noise[i - 1];
@@ -34,10 +34,10 @@ double TModulatedTone::Modulation(std::size_t frame) const {
 std::vector<double> TModulatedTone::Next(std::size_t count) {
     count = std::min(count, frames - position);
     std::vector<double> out(count);
-    const double rate = spec.sampleRate;
+    const double rate = setup.sampleRate;
     for (std::size_t k = 0; k < count; ++k, ++position) {
         const double n = Modulation(position);
-        if (spec.modulation == TModulation::Amplitude) {
+        if (setup.modulation == TModulation::Amplitude) {
             const double t = static_cast<double>(position) / rate;
             out[k] =
                 kToneAmplitude * (1.0 + kLoudnessDepth * n) * std::sin(2.0 * M_PI * kToneHz * t);
@@ -63,22 +63,22 @@ void Put32At(std::string& s, std::size_t offset, std::uint32_t v) {
 
 } // namespace
 
-bool WriteRecording(const TRecordingSpec& spec, const std::string& path, std::string& error) {
-    if (spec.channels < 1 || spec.channels > 2 || spec.sampleRate <= 0 || spec.seconds <= 0) {
+bool WriteRecording(const TRecordingSetup& setup, const std::string& path, std::string& error) {
+    if (setup.channels < 1 || setup.channels > 2 || setup.sampleRate <= 0 || setup.seconds <= 0) {
         error = "unsupported recording settings";
         return false;
     }
-    TModulatedTone tone(spec);
+    TModulatedTone tone(setup);
     const std::uint64_t dataBytes =
-        static_cast<std::uint64_t>(tone.Frames()) * static_cast<std::uint64_t>(spec.channels) * 2;
+        static_cast<std::uint64_t>(tone.Frames()) * static_cast<std::uint64_t>(setup.channels) * 2;
     if (dataBytes > 0xFFFFFFFFull - 36) {
         error = "recording too long for a WAV file";
         return false;
     }
     // The canonical 44-byte header, with the sizes of the data to come.
     TWavBuilder builder;
-    builder.channels = static_cast<uint16_t>(spec.channels);
-    builder.sampleRate = static_cast<uint32_t>(spec.sampleRate);
+    builder.channels = static_cast<uint16_t>(setup.channels);
+    builder.sampleRate = static_cast<uint32_t>(setup.sampleRate);
     std::string header = builder.BuildRaw(std::string());
     Put32At(header, 4, static_cast<std::uint32_t>(36 + dataBytes));
     Put32At(header, 40, static_cast<std::uint32_t>(dataBytes));
@@ -99,7 +99,7 @@ bool WriteRecording(const TRecordingSpec& spec, const std::string& path, std::st
         for (int32_t v : ToPcm16(values)) {
             const char lo = static_cast<char>(v & 0xFF);
             const char hi = static_cast<char>((v >> 8) & 0xFF);
-            for (int c = 0; c < spec.channels; ++c) {
+            for (int c = 0; c < setup.channels; ++c) {
                 block.push_back(lo);
                 block.push_back(hi);
             }

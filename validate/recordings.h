@@ -9,7 +9,7 @@
 
 enum class TModulation { Amplitude, Frequency };
 
-struct TRecordingSpec {
+struct TRecordingSetup {
     TModulation modulation = TModulation::Amplitude;
     double beta = 1.0;
     int seconds = 60;
@@ -32,7 +32,7 @@ constexpr double kPitchDeviationHz = 20.0; // FM: instantaneous frequency 440 + 
 // recordings never sit in memory whole.
 class TModulatedTone {
 public:
-    explicit TModulatedTone(const TRecordingSpec& spec);
+    explicit TModulatedTone(const TRecordingSetup& setup);
 
     // The number of frames of the whole recording.
     std::size_t Frames() const { return frames; }
@@ -49,7 +49,7 @@ public:
     const std::vector<double>& Noise() const { return noise; }
 
 private:
-    TRecordingSpec spec;
+    TRecordingSetup setup;
     std::size_t frames = 0;
     std::size_t position = 0;
     double phase = 0.0; // FM: the integrated phase, kept in [0, 2 pi)
@@ -58,4 +58,4 @@ private:
 
 // Writes the recording as a 16-bit PCM WAV file. Returns false with a
 // message in `error` when the file cannot be written completely.
-bool WriteRecording(const TRecordingSpec& spec, const std::string& path, std::string& error);
+bool WriteRecording(const TRecordingSetup& setup, const std::string& path, std::string& error);

@@ -56,14 +56,14 @@ void AnalyzeVariant(const TValidationConfig& config, const std::string& folder, 
                     TVariantResult& result) {
     const std::string path =
         folder + "/recording" + FormatInt(static_cast<long long>(index)) + ".wav";
-    if (!WriteRecording(result.spec, path, result.error)) {
+    if (!WriteRecording(result.setup, path, result.error)) {
         return;
     }
-    const TModulation modulation = result.spec.modulation;
+    const TModulation modulation = result.setup.modulation;
 
     TCliOptions easy = BaseOptions(modulation);
     easy.surrogates = config.surrogates;
-    easy.seed = result.spec.seed;
+    easy.seed = result.setup.seed;
     TFileReport report = AnalyzeFile(easy, path);
     result.easy = Lambda(report, result.error);
     result.meanRemoved = report.lambdaMeanRemoved;
@@ -136,38 +136,38 @@ std::string JoinInts(const std::vector<int>& values, const std::string& suffix) 
 
 } // namespace
 
-std::vector<TRecordingSpec> ValidationRecordings(const TValidationConfig& config) {
-    std::vector<TRecordingSpec> specs;
+std::vector<TRecordingSetup> ValidationRecordings(const TValidationConfig& config) {
+    std::vector<TRecordingSetup> setups;
     for (TModulation modulation : config.modulations) {
         for (double beta : config.betas) {
             for (int seconds : config.durations) {
                 for (int rate : config.rates) {
                     for (int channels : config.channels) {
                         for (int s = 0; s < config.seeds; ++s) {
-                            TRecordingSpec spec;
-                            spec.modulation = modulation;
-                            spec.beta = beta;
-                            spec.seconds = seconds;
-                            spec.sampleRate = rate;
-                            spec.channels = channels;
-                            spec.seed = config.firstSeed + static_cast<std::uint64_t>(s);
-                            specs.push_back(spec);
+                            TRecordingSetup setup;
+                            setup.modulation = modulation;
+                            setup.beta = beta;
+                            setup.seconds = seconds;
+                            setup.sampleRate = rate;
+                            setup.channels = channels;
+                            setup.seed = config.firstSeed + static_cast<std::uint64_t>(s);
+                            setups.push_back(setup);
                         }
                     }
                 }
             }
         }
     }
-    return specs;
+    return setups;
 }
 
 std::vector<TVariantResult>
 RunValidation(const TValidationConfig& config,
               std::function<void(std::size_t done, std::size_t total)> progress) {
-    const std::vector<TRecordingSpec> specs = ValidationRecordings(config);
-    std::vector<TVariantResult> results(specs.size());
-    for (std::size_t i = 0; i < specs.size(); ++i) {
-        results[i].spec = specs[i];
+    const std::vector<TRecordingSetup> setups = ValidationRecordings(config);
+    std::vector<TVariantResult> results(setups.size());
+    for (std::size_t i = 0; i < setups.size(); ++i) {
+        results[i].setup = setups[i];
     }
     TScratchFolder folder(config.tempParent);
 
@@ -245,15 +245,15 @@ std::string ValidationMarkdown(const TValidationConfig& config,
             ++failed;
             continue;
         }
-        TRow& row = rows[{static_cast<int>(r.spec.modulation), r.spec.beta}];
+        TRow& row = rows[{static_cast<int>(r.setup.modulation), r.setup.beta}];
         row.easy.push_back(r.easy);
         row.fixed10.push_back(r.fixed10);
         row.fixed50.push_back(r.fixed50);
         row.meanRemoved.push_back(r.meanRemoved);
         row.betaDfa.push_back(r.betaDfa);
         row.shuffled.push_back(r.surrogateMean);
-        row.easyBySeconds[r.spec.seconds].push_back(r.easy);
-        row.meanRemovedBySeconds[r.spec.seconds].push_back(r.meanRemoved);
+        row.easyBySeconds[r.setup.seconds].push_back(r.easy);
+        row.meanRemovedBySeconds[r.setup.seconds].push_back(r.meanRemoved);
     }
 
     const int variants =

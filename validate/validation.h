@@ -30,7 +30,7 @@ struct TValidationConfig {
 
 // What one recording gave.
 struct TVariantResult {
-    TRecordingSpec spec;
+    TRecordingSetup setup;
     bool ok = false;
     std::string error;
     // The easy mode (25 ms) and the fixed mode at 10 and 50 ms.
@@ -41,7 +41,7 @@ struct TVariantResult {
 
 // The recordings of a configuration, in the order the table lists them:
 // modulation, beta, duration, rate, channels, seed.
-std::vector<TRecordingSpec> ValidationRecordings(const TValidationConfig& config);
+std::vector<TRecordingSetup> ValidationRecordings(const TValidationConfig& config);
 
 // Makes each recording in a temporary folder, analyses it, deletes it.
 // `progress`, when given, is called after each recording with the number

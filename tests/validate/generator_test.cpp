@@ -145,12 +145,12 @@ void Fit(std::vector<double>& x, std::vector<double>& y, double& slope, double& 
 TEST(ModulatedTone, AmplitudeFollowsTheNoise) {
     // 25 ms windows hold exactly 11 periods of 440 Hz, so each window's RMS
     // is 0.4 / sqrt(2) times the mean loudness factor 1 + 0.25 n(t).
-    TRecordingSpec spec;
-    spec.modulation = TModulation::Amplitude;
-    spec.beta = 2.0;
-    spec.seconds = 30;
-    spec.sampleRate = 44000;
-    TModulatedTone tone(spec);
+    TRecordingSetup setup;
+    setup.modulation = TModulation::Amplitude;
+    setup.beta = 2.0;
+    setup.seconds = 30;
+    setup.sampleRate = 44000;
+    TModulatedTone tone(setup);
     ASSERT_EQ(tone.Frames(), 30u * 44000);
     const std::size_t window = 1100;
     std::vector<double> n, level;
@@ -180,12 +180,12 @@ TEST(ModulatedTone, FrequencyFollowsTheNoise) {
     // Rising zero crossings over 100 ms windows count the cycles, so the
     // crossing rate against the window's mean n(t) has slope 20 Hz and
     // intercept 440 Hz.
-    TRecordingSpec spec;
-    spec.modulation = TModulation::Frequency;
-    spec.beta = 2.0;
-    spec.seconds = 60;
-    spec.sampleRate = 48000;
-    TModulatedTone tone(spec);
+    TRecordingSetup setup;
+    setup.modulation = TModulation::Frequency;
+    setup.beta = 2.0;
+    setup.seconds = 60;
+    setup.sampleRate = 48000;
+    TModulatedTone tone(setup);
     const std::size_t window = 4800;
     std::vector<double> n, frequency;
     double previous = 0.0;
@@ -210,12 +210,12 @@ TEST(ModulatedTone, FrequencyFollowsTheNoise) {
 
 TEST(WriteRecording, WritesAReadableWaveFileOfTheToneAndCleansUpOnFailure) {
     TTempDir dir;
-    TRecordingSpec spec;
-    spec.seconds = 2;
-    spec.sampleRate = 48000;
-    spec.channels = 2;
+    TRecordingSetup setup;
+    setup.seconds = 2;
+    setup.sampleRate = 48000;
+    setup.channels = 2;
     std::string error;
-    ASSERT_TRUE(WriteRecording(spec, dir.File("a.wav"), error)) << error;
+    ASSERT_TRUE(WriteRecording(setup, dir.File("a.wav"), error)) << error;
     EXPECT_EQ(std::filesystem::file_size(dir.File("a.wav")), 44u + 2 * 48000 * 2 * 2);
 
     TWaveFile wave;
@@ -227,7 +227,7 @@ TEST(WriteRecording, WritesAReadableWaveFileOfTheToneAndCleansUpOnFailure) {
     std::vector<float> frames(96000);
     ASSERT_EQ(wave.ReadFrames(frames.data(), 96000), 96000);
     // Both channels carry the tone, so the mix-down is the mono tone.
-    TModulatedTone tone(spec);
+    TModulatedTone tone(setup);
     const std::vector<double> expected = tone.Next(96000);
     double worst = 0.0;
     for (std::size_t i = 0; i < frames.size(); ++i) {
@@ -236,20 +236,20 @@ TEST(WriteRecording, WritesAReadableWaveFileOfTheToneAndCleansUpOnFailure) {
     EXPECT_LT(worst, 1.0 / 32768.0 + 1e-6);
     wave.Close();
 
-    EXPECT_FALSE(WriteRecording(spec, dir.File("no/such/folder/a.wav"), error));
+    EXPECT_FALSE(WriteRecording(setup, dir.File("no/such/folder/a.wav"), error));
     EXPECT_FALSE(error.empty());
-    spec.channels = 3;
-    EXPECT_FALSE(WriteRecording(spec, dir.File("b.wav"), error));
+    setup.channels = 3;
+    EXPECT_FALSE(WriteRecording(setup, dir.File("b.wav"), error));
     EXPECT_FALSE(FileExists(dir.File("b.wav")));
 
     // A file system that fills up: no half-written recording is left behind.
-    spec.channels = 1;
+    setup.channels = 1;
     const std::string mountPoint = dir.File("small");
     std::filesystem::create_directory(mountPoint);
     if (::mount("tmpfs", mountPoint.c_str(), "tmpfs", 0, "size=64k") != 0) {
         GTEST_SKIP() << "cannot mount a small tmpfs here";
     }
-    EXPECT_FALSE(WriteRecording(spec, mountPoint + "/c.wav", error));
+    EXPECT_FALSE(WriteRecording(setup, mountPoint + "/c.wav", error));
     EXPECT_FALSE(FileExists(mountPoint + "/c.wav"));
     ::umount(mountPoint.c_str());
 }

@@ -30,7 +30,7 @@ double Mean(const std::vector<TVariantResult>& results, double beta,
             std::optional<double> TVariantResult::*column) {
     std::vector<std::optional<double>> values;
     for (const TVariantResult& r : results) {
-        if (r.spec.beta == beta) {
+        if (r.setup.beta == beta) {
             values.push_back(r.*column);
         }
     }
@@ -88,9 +88,9 @@ TEST(ValidationRun, ResultsDoNotDependOnJobsAndTheRecordingsAreDeleted) {
     ASSERT_EQ(two.size(), 16u);
     for (std::size_t i = 0; i < one.size(); ++i) {
         ASSERT_TRUE(one[i].ok) << one[i].error;
-        EXPECT_EQ(one[i].spec.beta, two[i].spec.beta);
-        EXPECT_EQ(one[i].spec.channels, two[i].spec.channels);
-        EXPECT_EQ(one[i].spec.seed, two[i].spec.seed);
+        EXPECT_EQ(one[i].setup.beta, two[i].setup.beta);
+        EXPECT_EQ(one[i].setup.channels, two[i].setup.channels);
+        EXPECT_EQ(one[i].setup.seed, two[i].setup.seed);
         EXPECT_EQ(one[i].easy, two[i].easy);
         EXPECT_EQ(one[i].fixed10, two[i].fixed10);
         EXPECT_EQ(one[i].fixed50, two[i].fixed50);
@@ -101,8 +101,8 @@ TEST(ValidationRun, ResultsDoNotDependOnJobsAndTheRecordingsAreDeleted) {
         EXPECT_TRUE(one[i].fixed50.has_value());
     }
     // Mono and stereo of one seed carry the same tone.
-    EXPECT_EQ(one[0].spec.channels, 1);
-    EXPECT_EQ(one[2].spec.channels, 2);
+    EXPECT_EQ(one[0].setup.channels, 1);
+    EXPECT_EQ(one[2].setup.channels, 2);
     EXPECT_EQ(one[0].easy, one[2].easy);
     EXPECT_TRUE(std::filesystem::is_empty(parent.Path()));
 }
@@ -139,8 +139,8 @@ TEST(ValidationMarkdown, OneRowPerSignalAndBetaWithMeanAndSd) {
     std::vector<TVariantResult> results(4);
     const double lambdas[] = {0.5, 0.7, 1.6, 1.8};
     for (int i = 0; i < 4; ++i) {
-        results[i].spec.beta = i < 2 ? 0.0 : 1.5;
-        results[i].spec.seconds = i % 2 == 0 ? 60 : 180;
+        results[i].setup.beta = i < 2 ? 0.0 : 1.5;
+        results[i].setup.seconds = i % 2 == 0 ? 60 : 180;
         results[i].ok = true;
         results[i].easy = lambdas[i];
         results[i].betaDfa = i < 2 ? -0.001 : 1.5;
