@@ -14,43 +14,17 @@
 
 #include "engine/fftunit.h"
 #include "engine/waveanalyze.h"
+#include "tests/support/spectrumrun.h"
 #include "tests/support/testsupport.h"
 #include "views/spectrumplot.h"
 #include "views/spectrumstate.h"
-
-namespace {
-
-void FillSeries(TWaveAnalyze& series, const std::vector<double>& values, double period) {
-    series.count = static_cast<int>(values.size());
-    series.values = std::make_unique<double[]>(values.size());
-    std::copy(values.begin(), values.end(), series.values.get());
-    series.period = period;
-}
-
-// The run as the windows perform it: spectrum stage, hand-over, drawing.
-struct TRun {
-    TSpectrumState view;
-    std::unique_ptr<TComplexFFT> fft;
-    TSpectrumDrawing drawing;
-
-    TRun(const TWaveAnalyze& series, int mode, int window) {
-        double fraction = 0.0;
-        double fftPeriod = 0.0;
-        EXPECT_EQ(RunSpectrumStage(series, mode, window, view, fft, fraction, fftPeriod, nullptr),
-                  TSpectrumOutcome::Transformed);
-        view.TakeSpectrum(fft.get(), fft->count, fraction, fftPeriod, series.period);
-        drawing = DrawSpectrum(view, TSpectrumSettings{}, "", nullptr);
-    }
-};
-
-} // namespace
 
 TEST(SpectralLambda, IsTheLambdaOfTheRunItRepeats) {
     TWaveAnalyze series;
     const std::vector<double> values = Wandering(3000, 4);
     FillSeries(series, values, 0.025);
     for (int mode : {kEasyMode, kFixedMode}) {
-        TRun run(series, mode, kHanningWindow);
+        TSpectrumRun run(series, mode, kHanningWindow);
         ASSERT_TRUE(run.drawing.hasLine);
         // The band as the run left it; in the easy mode the stage resets it
         // again, to the same place.
@@ -63,7 +37,7 @@ TEST(SpectralLambda, IsTheLambdaOfTheRunItRepeats) {
     TSpectrumState narrow;
     narrow.SetUpperBarPosition(-5);
     narrow.SetLowerBarPosition(-20);
-    TRun full(series, kFixedMode, kHammingWindow);
+    TSpectrumRun full(series, kFixedMode, kHammingWindow);
     std::optional<double> banded =
         SpectralLambda(values, 0.025, kFixedMode, kHammingWindow, narrow);
     ASSERT_TRUE(banded);
@@ -119,7 +93,7 @@ TEST(ShuffleValues, IsAFixedPermutationForEachSeed) {
 TEST(SurrogateLambdas, DoNotDependOnHowTheCopiesAreSpread) {
     TWaveAnalyze series;
     FillSeries(series, Wandering(1500, 6), 0.025);
-    TRun run(series, kEasyMode, kHammingWindow);
+    TSpectrumRun run(series, kEasyMode, kHammingWindow);
     auto serial = SurrogateLambdas(series, kEasyMode, kHammingWindow, run.view, 12, 7);
     // Backwards on two threads, interleaved.
     TParallelFor twoThreads = [](int n, const std::function<void(int)>& body) {
@@ -170,7 +144,7 @@ TEST(CheckLambda, ReportsTheFitTheMeanRemovedLambdaAndDfaWithWarnings) {
     TWaveAnalyze series;
     // 2400 values: the easy mode's band then reaches down to bin 1.
     FillSeries(series, Wandering(2400, 3), 0.025);
-    TRun easy(series, kEasyMode, kHammingWindow);
+    TSpectrumRun easy(series, kEasyMode, kHammingWindow);
     TLambdaCheck check = CheckLambda(series.values.get(), series.count, series.period, kEasyMode,
                                      kHammingWindow, easy.view, easy.drawing);
     EXPECT_EQ(check.groups, static_cast<int>(easy.drawing.gx.size()));
@@ -190,7 +164,7 @@ TEST(CheckLambda, ReportsTheFitTheMeanRemovedLambdaAndDfaWithWarnings) {
     // A band above bin 1 has no such warning.
     TWaveAnalyze fixed;
     FillSeries(fixed, Wandering(4000, 3), 0.025);
-    TRun banded(fixed, kFixedMode, kHammingWindow);
+    TSpectrumRun banded(fixed, kFixedMode, kHammingWindow);
     banded.view.SetLowerBarPosition(-30);
     banded.drawing = DrawSpectrum(banded.view, TSpectrumSettings{}, "", nullptr);
     TLambdaCheck bandedCheck = CheckLambda(fixed.values.get(), fixed.count, fixed.period,
@@ -202,7 +176,7 @@ TEST(CheckLambda, ReportsTheFitTheMeanRemovedLambdaAndDfaWithWarnings) {
     // Five values: one group, nothing for DFA.
     TWaveAnalyze tiny;
     FillSeries(tiny, {1, 3, 2, 5, 4}, 0.025);
-    TRun small(tiny, kEasyMode, kRectangularWindow);
+    TSpectrumRun small(tiny, kEasyMode, kRectangularWindow);
     TLambdaCheck tinyCheck = CheckLambda(tiny.values.get(), tiny.count, tiny.period, kEasyMode,
                                          kRectangularWindow, small.view, small.drawing);
     EXPECT_LT(tinyCheck.groups, 3);

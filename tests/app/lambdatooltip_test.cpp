@@ -12,6 +12,7 @@
 #include "engine/fftunit.h"
 #include "engine/textformat.h"
 #include "engine/waveanalyze.h"
+#include "tests/support/spectrumrun.h"
 #include "tests/support/testsupport.h"
 #include "views/spectrumplot.h"
 #include "views/spectrumstate.h"
@@ -30,27 +31,20 @@ TDfaResult Dfa(double beta) {
     return TDfaResult{(beta + 1) / 2, beta, {}, {}};
 }
 
-// A run of the main window: the spectrum stage, the hand-over and the drawing.
-struct TWindowRun {
+// The series a run starts from, with what the spectrum window keeps of it.
+struct TWindowSeries {
     TShownRun shown;
     TWaveAnalyze series;
-    TSpectrumState view;
-    std::unique_ptr<TComplexFFT> fft;
-    TSpectrumDrawing drawing;
 
-    TWindowRun(const std::vector<double>& values, int mode, int window) {
-        shown = TShownRun{values, 0.025, window};
-        series.count = static_cast<int>(values.size());
-        series.values = std::make_unique<double[]>(values.size());
-        std::copy(values.begin(), values.end(), series.values.get());
-        series.period = 0.025;
-        double fraction = 0.0;
-        double fftPeriod = 0.0;
-        EXPECT_EQ(RunSpectrumStage(series, mode, window, view, fft, fraction, fftPeriod, nullptr),
-                  TSpectrumOutcome::Transformed);
-        view.TakeSpectrum(fft.get(), fft->count, fraction, fftPeriod, series.period);
-        drawing = DrawSpectrum(view, TSpectrumSettings{}, "", nullptr);
+    TWindowSeries(const std::vector<double>& values, int window) : shown{values, 0.025, window} {
+        FillSeries(series, values, 0.025);
     }
+};
+
+// A run of the main window: the spectrum stage, the hand-over and the drawing.
+struct TWindowRun : TWindowSeries, TSpectrumRun {
+    TWindowRun(const std::vector<double>& values, int mode, int window)
+        : TWindowSeries(values, window), TSpectrumRun(series, mode, window) {}
 };
 
 } // namespace
