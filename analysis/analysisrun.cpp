@@ -1,13 +1,13 @@
-#include "app/analysisrun.h"
+#include "analysis/analysisrun.h"
 
 #include <algorithm>
 #include <sys/stat.h>
 
-#include "app/busycursor.h"
-#include "app/wavemath.h"
+#include "analysis/spectrumstate.h"
+#include "base/busycursor.h"
 #include "engine/fftunit.h"
 #include "engine/waveanalyze.h"
-#include "views/spectrumstate.h"
+#include "engine/wavemath.h"
 
 const char* const kNoSamplingDataMessage =
     "サンプリングデータがありません。\n先にサンプリングを行ってから実行してください。";

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "app/messagebox.h"
+#include "base/messagebox.h"
 
 class TComplexFFT;
 class TWaveAnalyze;

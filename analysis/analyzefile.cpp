@@ -1,18 +1,18 @@
-#include "cli/analyzefile.h"
+#include "analysis/analyzefile.h"
 
 #include <charconv>
 #include <cmath>
 #include <exception>
 #include <memory>
 
-#include "app/messagebox.h"
+#include "analysis/samplinggraph.h"
+#include "analysis/spectrumplot.h"
+#include "analysis/spectrumstate.h"
+#include "base/messagebox.h"
+#include "base/textformat.h"
 #include "engine/fftunit.h"
-#include "engine/textformat.h"
 #include "engine/waveanalyze.h"
 #include "graph/xygraph.h"
-#include "views/samplinggraph.h"
-#include "views/spectrumplot.h"
-#include "views/spectrumstate.h"
 
 namespace {
 
@@ -23,7 +23,7 @@ void Fail(TFileReport& report, const std::string& text) {
     report.errors.push_back(text);
 }
 
-void Analyze(const TCliOptions& options, const std::string& file, TResampler resample,
+void Analyze(const TFileOptions& options, const std::string& file, TResampler resample,
              const TParallelFor& parallelFor, TFileReport& report) {
     // The spectrum window as created at start-up, and the main window's first
     // showing, which labels the band for the default period.
@@ -197,7 +197,7 @@ std::string JsonOptional(const std::optional<double>& value) {
 
 } // namespace
 
-TFileReport AnalyzeFile(const TCliOptions& options, const std::string& file, TResampler resample,
+TFileReport AnalyzeFile(const TFileOptions& options, const std::string& file, TResampler resample,
                         const TParallelFor& parallelFor) {
     TFileReport report;
     report.file = file;

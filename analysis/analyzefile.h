@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "app/analysisrun.h"
-#include "app/lambdadiagnostics.h"
-#include "cli/options.h"
+#include "analysis/analysisrun.h"
+#include "analysis/fileoptions.h"
+#include "analysis/lambdadiagnostics.h"
 
 struct TFileReport {
     std::string file;
@@ -42,7 +42,7 @@ struct TFileReport {
 // Analyses `file` with `options`, writing the requested outputs (their paths
 // expanded for the file). Never throws; failures are in the report. The
 // shuffled copies run through `parallelFor` (none: one after another).
-TFileReport AnalyzeFile(const TCliOptions& options, const std::string& file,
+TFileReport AnalyzeFile(const TFileOptions& options, const std::string& file,
                         TResampler resample = nullptr, const TParallelFor& parallelFor = nullptr);
 
 // The report as one text line ("± SE" after lambda with three groups or

@@ -1,4 +1,4 @@
-#include "app/lambdadiagnostics.h"
+#include "analysis/lambdadiagnostics.h"
 
 #include <cmath>
 #include <exception>
@@ -6,10 +6,10 @@
 #include <random>
 #include <utility>
 
+#include "analysis/spectrumplot.h"
+#include "analysis/spectrumstate.h"
 #include "engine/fftunit.h"
 #include "engine/waveanalyze.h"
-#include "views/spectrumplot.h"
-#include "views/spectrumstate.h"
 
 const char* const kBandHoldsBinOneWarning =
     "the band includes bin 1, where the series mean leaks in";

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/analysisrun.h"
+#include "analysis/analysisrun.h"
 #include "engine/dfa.h"
 #include "engine/leastsquare.h"
 

@@ -1,8 +1,8 @@
-#include "app/lambdatooltip.h"
+#include "analysis/lambdatooltip.h"
 
-#include "engine/textformat.h"
-#include "views/spectrumplot.h"
-#include "views/spectrumstate.h"
+#include "analysis/spectrumplot.h"
+#include "analysis/spectrumstate.h"
+#include "base/textformat.h"
 
 namespace {
 

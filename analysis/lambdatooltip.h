@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/lambdadiagnostics.h"
+#include "analysis/lambdadiagnostics.h"
 
 class TSpectrumState;
 struct TSpectrumDrawing;

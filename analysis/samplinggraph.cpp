@@ -1,8 +1,8 @@
-#include "views/samplinggraph.h"
+#include "analysis/samplinggraph.h"
 
 #include <vector>
 
-#include "engine/textformat.h"
+#include "base/textformat.h"
 #include "graph/xygraph.h"
 
 TSamplingDrawing::TSamplingDrawing() = default;

@@ -1,12 +1,12 @@
-#include "views/spectrumplot.h"
+#include "analysis/spectrumplot.h"
 
 #include <cmath>
 
+#include "analysis/spectrumstate.h"
+#include "base/textformat.h"
 #include "engine/fftunit.h"
 #include "engine/leastsquare.h"
-#include "engine/textformat.h"
 #include "graph/xygraph.h"
-#include "views/spectrumstate.h"
 
 TSpectrumDrawing::TSpectrumDrawing() = default;
 TSpectrumDrawing::~TSpectrumDrawing() = default;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/messagebox.h"
+#include "base/messagebox.h"
 #include "graph/canvas.h"
 
 class TSpectrumState;

@@ -1,9 +1,9 @@
-#include "views/spectrumstate.h"
+#include "analysis/spectrumstate.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "engine/textformat.h"
+#include "base/textformat.h"
 
 int BandPositionForRatio(double ratio) {
     double position = std::floor(std::log10(ratio) * 10 + 0.5);

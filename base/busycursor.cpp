@@ -1,4 +1,4 @@
-#include "app/busycursor.h"
+#include "base/busycursor.h"
 
 #include <mutex>
 

@@ -1,4 +1,4 @@
-#include "app/messagebox.h"
+#include "base/messagebox.h"
 
 #include <cstdio>
 #include <mutex>

@@ -1,4 +1,4 @@
-#include "engine/safefile.h"
+#include "base/safefile.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -9,8 +9,8 @@
 #include <memory>
 #include <random>
 
-#include "app/wavemath.h"
-#include "cli/analyzefile.h"
+#include "analysis/analyzefile.h"
+#include "engine/wavemath.h"
 #include "examples/signals.h"
 #include "tests/support/testsupport.h"
 
@@ -45,7 +45,7 @@ const std::string& LongRecording() {
 
 void Analyze(benchmark::State& state, TResampler resample) {
     const std::string& file = LongRecording();
-    TCliOptions options;
+    TFileOptions options;
     options.analyzeMode = 2;
     options.periodMs = 5;
     options.samplingMode = 1;

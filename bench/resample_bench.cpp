@@ -17,9 +17,9 @@
 #include <memory>
 #include <random>
 
-#include "app/wavemath.h"
 #include "engine/fftunit.h"
 #include "engine/waveanalyze.h"
+#include "engine/wavemath.h"
 
 namespace {
 

@@ -12,11 +12,11 @@
 #include <unistd.h>
 #include <vector>
 
-#include "cli/analyzefile.h"
+#include "analysis/analyzefile.h"
+#include "base/safefile.h"
 #include "cli/options.h"
 #include "cli/sharedloops.h"
 #include "cli/summary.h"
-#include "engine/safefile.h"
 #include "graph/fonttext.h"
 #include "graph/xygraph.h"
 

@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "engine/textformat.h"
+#include "base/textformat.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/analyzefile.h"
+#include "analysis/analyzefile.h"
 #include "cli/options.h"
 
 // The whole file: a header row, then one row per report in input order.

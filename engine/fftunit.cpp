@@ -3,8 +3,8 @@
 #include <cmath>
 #include <type_traits>
 
-#include "engine/safefile.h"
-#include "engine/textformat.h"
+#include "base/safefile.h"
+#include "base/textformat.h"
 
 static_assert(sizeof(Complex) == 2 * sizeof(double) && std::is_standard_layout_v<Complex>,
               "the kernel views an array of Complex as interleaved doubles");

@@ -15,9 +15,9 @@
 #include <emmintrin.h>
 #endif
 
-#include "app/messagebox.h"
-#include "engine/safefile.h"
-#include "engine/textformat.h"
+#include "base/messagebox.h"
+#include "base/safefile.h"
+#include "base/textformat.h"
 #include "engine/wavefile.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "app/wavemath.h"
+#include "engine/wavemath.h"
 
 #include <algorithm>
 #include <cmath>

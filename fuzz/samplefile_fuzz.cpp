@@ -6,7 +6,7 @@
 #include <sstream>
 #include <string>
 
-#include "app/messagebox.h"
+#include "base/messagebox.h"
 #include "engine/waveanalyze.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include "app/settingsfile.h"
+#include "gui/settingsfile.h"
 
 namespace {
 

@@ -13,14 +13,14 @@
 #include <string>
 #include <vector>
 
-#include "app/analysisrun.h"
-#include "app/messagebox.h"
+#include "analysis/analysisrun.h"
+#include "analysis/spectrumplot.h"
+#include "analysis/spectrumstate.h"
+#include "base/messagebox.h"
 #include "engine/fftunit.h"
 #include "engine/waveanalyze.h"
 #include "graph/png.h"
 #include "graph/xygraph.h"
-#include "views/spectrumplot.h"
-#include "views/spectrumstate.h"
 
 namespace {
 

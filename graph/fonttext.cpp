@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "graph/canvas.h"
+#include "graph/bitmap.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <new>
 #include <png.h>
 
-#include "engine/safefile.h"
-#include "graph/canvas.h"
+#include "base/safefile.h"
+#include "graph/bitmap.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
-#include "app/commonform.h"
+#include "gui/commonform.h"
 
 #include <QFileDialog>
 
-#include "app/controls.h"
+#include "gui/controls.h"
 
 TCommonForm* CommonForm = nullptr;
 

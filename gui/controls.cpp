@@ -1,4 +1,4 @@
-#include "app/controls.h"
+#include "gui/controls.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -21,10 +21,10 @@
 #include <exception>
 #include <optional>
 
-#include "app/messagebox.h"
-#include "engine/textformat.h"
+#include "analysis/spectrumstate.h"
+#include "base/messagebox.h"
+#include "base/textformat.h"
 #include "graph/canvas.h"
-#include "views/spectrumstate.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app/entry.h"
+#include "gui/entry.h"
 
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -6,15 +6,15 @@
 #include <cstdio>
 #include <exception>
 
-#include "app/busycursor.h"
-#include "app/commonform.h"
-#include "app/controls.h"
-#include "app/mainform.h"
-#include "app/messagebox.h"
-#include "app/qtpresenter.h"
-#include "app/singleinstance.h"
-#include "views/samplingview.h"
-#include "views/spectrumview.h"
+#include "base/busycursor.h"
+#include "base/messagebox.h"
+#include "gui/commonform.h"
+#include "gui/controls.h"
+#include "gui/mainform.h"
+#include "gui/qtpresenter.h"
+#include "gui/samplingview.h"
+#include "gui/singleinstance.h"
+#include "gui/spectrumview.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // zittermark: the desktop application.
 
-#include "app/entry.h"
+#include "gui/entry.h"
 
 int main(int argc, char** argv) {
     return ZittermarkMain(argc, argv);

@@ -1,4 +1,4 @@
-#include "app/mainform.h"
+#include "gui/mainform.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -21,14 +21,14 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/analysisrun.h"
-#include "app/commonform.h"
-#include "app/controls.h"
-#include "app/qtpresenter.h"
-#include "app/settings.h"
-#include "engine/safefile.h"
-#include "views/samplingview.h"
-#include "views/spectrumview.h"
+#include "analysis/analysisrun.h"
+#include "base/safefile.h"
+#include "gui/commonform.h"
+#include "gui/controls.h"
+#include "gui/qtpresenter.h"
+#include "gui/samplingview.h"
+#include "gui/settings.h"
+#include "gui/spectrumview.h"
 
 TMainForm* MainForm = nullptr;
 

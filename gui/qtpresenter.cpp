@@ -1,9 +1,9 @@
-#include "app/qtpresenter.h"
+#include "gui/qtpresenter.h"
 
 #include <QMessageBox>
 #include <QWidget>
 
-#include "app/controls.h"
+#include "gui/controls.h"
 
 void PresentWithQt(const TMessage& message) {
     auto* owner = static_cast<QWidget*>(message.owner);

@@ -4,7 +4,7 @@
 // A box with an owner is modal to that window and centred over it; a box
 // without one is modal to the whole application and brought to the front.
 
-#include "app/messagebox.h"
+#include "base/messagebox.h"
 
 class QWidget;
 

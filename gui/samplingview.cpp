@@ -1,15 +1,15 @@
-#include "views/samplingview.h"
+#include "gui/samplingview.h"
 
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>
 
-#include "app/commonform.h"
-#include "app/controls.h"
-#include "app/qtpresenter.h"
-#include "engine/safefile.h"
+#include "analysis/samplinggraph.h"
+#include "base/safefile.h"
 #include "graph/xygraph.h"
-#include "views/samplinggraph.h"
+#include "gui/commonform.h"
+#include "gui/controls.h"
+#include "gui/qtpresenter.h"
 
 TSamplingViewForm* SamplingViewForm = nullptr;
 

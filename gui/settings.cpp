@@ -1,10 +1,10 @@
-#include "app/settings.h"
+#include "gui/settings.h"
 
 #include <QDir>
 #include <QStandardPaths>
 #include <cstdio>
 
-#include "app/controls.h"
+#include "gui/controls.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "app/settingsfile.h"
+#include "gui/settingsfile.h"
 
 struct TSettingsLocation {
     std::string documentsDir; // the default folder; empty if unknown

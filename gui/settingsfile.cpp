@@ -1,4 +1,4 @@
-#include "app/settingsfile.h"
+#include "gui/settingsfile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -7,7 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "engine/safefile.h"
+#include "base/safefile.h"
 
 const char* const kDirectoriesSection = "Directories";
 const char* const kWaveDirKey = "WaveDir";

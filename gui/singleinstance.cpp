@@ -1,11 +1,11 @@
-#include "app/singleinstance.h"
+#include "gui/singleinstance.h"
 
 #include <QDir>
 #include <QMessageBox>
 #include <QStandardPaths>
 #include <unistd.h>
 
-#include "app/controls.h"
+#include "gui/controls.h"
 
 const char* const kAlreadyRunningText = "別のZittermarkがすでに開かれています。";
 const char* const kAlreadyRunningCaption = "確認";

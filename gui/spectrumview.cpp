@@ -1,4 +1,4 @@
-#include "views/spectrumview.h"
+#include "gui/spectrumview.h"
 
 #include <QEvent>
 #include <QGroupBox>
@@ -10,11 +10,11 @@
 #include <QSpinBox>
 #include <utility>
 
-#include "app/commonform.h"
-#include "app/controls.h"
-#include "app/qtpresenter.h"
-#include "engine/safefile.h"
+#include "base/safefile.h"
 #include "graph/xygraph.h"
+#include "gui/commonform.h"
+#include "gui/controls.h"
+#include "gui/qtpresenter.h"
 
 TSpectrumViewForm* SpectrumViewForm = nullptr;
 

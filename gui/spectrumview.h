@@ -9,9 +9,9 @@
 #include <memory>
 #include <string>
 
-#include "app/lambdatooltip.h"
-#include "views/spectrumplot.h"
-#include "views/spectrumstate.h"
+#include "analysis/lambdatooltip.h"
+#include "analysis/spectrumplot.h"
+#include "analysis/spectrumstate.h"
 
 class QLabel;
 class QPushButton;

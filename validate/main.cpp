@@ -11,8 +11,8 @@
 #include <unistd.h>
 #include <vector>
 
-#include "engine/safefile.h"
-#include "engine/textformat.h"
+#include "base/safefile.h"
+#include "base/textformat.h"
 #include "validate/validation.h"
 
 namespace {

@@ -9,9 +9,9 @@
 #include <stdexcept>
 #include <thread>
 
-#include "cli/analyzefile.h"
-#include "cli/options.h"
-#include "engine/textformat.h"
+#include "analysis/analyzefile.h"
+#include "analysis/fileoptions.h"
+#include "base/textformat.h"
 
 namespace {
 
@@ -23,16 +23,15 @@ const char* ModulationName(TModulation modulation) {
                                                 : "FM (frequency sampling)";
 }
 
-TCliOptions BaseOptions(TModulation modulation) {
-    TCliOptions options;
+TFileOptions BaseOptions(TModulation modulation) {
+    TFileOptions options;
     options.samplingMode =
         modulation == TModulation::Amplitude ? kAmplitudeSampling : kFrequencySampling;
-    options.jobs = 1;
     return options;
 }
 
-TCliOptions FixedOptions(TModulation modulation, int periodMs) {
-    TCliOptions options = BaseOptions(modulation);
+TFileOptions FixedOptions(TModulation modulation, int periodMs) {
+    TFileOptions options = BaseOptions(modulation);
     options.analyzeMode = kFixedMode;
     options.periodMs = periodMs;
     options.bias = kEasyBias;
@@ -61,7 +60,7 @@ void AnalyzeVariant(const TValidationConfig& config, const std::string& folder, 
     }
     const TModulation modulation = result.setup.modulation;
 
-    TCliOptions easy = BaseOptions(modulation);
+    TFileOptions easy = BaseOptions(modulation);
     easy.surrogates = config.surrogates;
     easy.seed = result.setup.seed;
     TFileReport report = AnalyzeFile(easy, path);

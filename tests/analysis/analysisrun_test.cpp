@@ -1,17 +1,17 @@
-#include "app/analysisrun.h"
+#include "analysis/analysisrun.h"
 
 #include <cmath>
 #include <gtest/gtest.h>
 #include <vector>
 
-#include "app/busycursor.h"
-#include "app/wavemath.h"
+#include "analysis/spectrumstate.h"
+#include "base/busycursor.h"
 #include "engine/fftunit.h"
 #include "engine/waveanalyze.h"
+#include "engine/wavemath.h"
 #include "examples/signals.h"
 #include "tests/support/messagerecorder.h"
 #include "tests/support/testsupport.h"
-#include "views/spectrumstate.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // stage, shuffle reproducibly, and not depend on how the copies are spread
 // over threads.
 
-#include "app/lambdadiagnostics.h"
+#include "analysis/lambdadiagnostics.h"
 
 #include <algorithm>
 #include <cmath>
@@ -12,12 +12,12 @@
 #include <thread>
 #include <vector>
 
+#include "analysis/spectrumplot.h"
+#include "analysis/spectrumstate.h"
 #include "engine/fftunit.h"
 #include "engine/waveanalyze.h"
 #include "tests/support/spectrumrun.h"
 #include "tests/support/testsupport.h"
-#include "views/spectrumplot.h"
-#include "views/spectrumstate.h"
 
 TEST(SpectralLambda, IsTheLambdaOfTheRunItRepeats) {
     TWaveAnalyze series;

@@ -2,20 +2,20 @@
 // three decimals or "—" when absent, and the checks taken over the band the
 // graph was drawn with.
 
-#include "app/lambdatooltip.h"
+#include "analysis/lambdatooltip.h"
 
 #include <gtest/gtest.h>
 #include <memory>
 #include <random>
 #include <vector>
 
+#include "analysis/spectrumplot.h"
+#include "analysis/spectrumstate.h"
+#include "base/textformat.h"
 #include "engine/fftunit.h"
-#include "engine/textformat.h"
 #include "engine/waveanalyze.h"
 #include "tests/support/spectrumrun.h"
 #include "tests/support/testsupport.h"
-#include "views/spectrumplot.h"
-#include "views/spectrumstate.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "views/samplinggraph.h"
+#include "analysis/samplinggraph.h"
 
 #include <gtest/gtest.h>
 #include <vector>

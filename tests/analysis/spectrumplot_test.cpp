@@ -1,16 +1,16 @@
-#include "views/spectrumplot.h"
+#include "analysis/spectrumplot.h"
 
 #include <cmath>
 #include <gtest/gtest.h>
 #include <vector>
 
+#include "analysis/spectrumstate.h"
+#include "base/textformat.h"
 #include "engine/fftunit.h"
-#include "engine/textformat.h"
 #include "graph/png.h"
 #include "graph/xygraph.h"
 #include "tests/support/messagerecorder.h"
 #include "tests/support/testsupport.h"
-#include "views/spectrumstate.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "views/spectrumstate.h"
+#include "analysis/spectrumstate.h"
 
 #include <cmath>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "app/messagebox.h"
+#include "base/messagebox.h"
 
 #include <gtest/gtest.h>
 #include <thread>

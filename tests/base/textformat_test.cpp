@@ -1,4 +1,4 @@
-#include "engine/textformat.h"
+#include "base/textformat.h"
 
 #include <clocale>
 #include <cmath>

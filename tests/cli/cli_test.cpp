@@ -17,7 +17,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "engine/textformat.h"
+#include "base/textformat.h"
 #include "examples/signals.h"
 #include "tests/support/jsonvalue.h"
 #include "tests/support/testsupport.h"

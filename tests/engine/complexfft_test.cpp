@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/safefile.h"
-#include "engine/textformat.h"
+#include "base/safefile.h"
+#include "base/textformat.h"
 #include "tests/support/testsupport.h"
 
 namespace {

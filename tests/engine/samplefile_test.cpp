@@ -7,8 +7,8 @@
 #include <stdexcept>
 #include <vector>
 
-#include "app/messagebox.h"
-#include "engine/safefile.h"
+#include "base/messagebox.h"
+#include "base/safefile.h"
 #include "engine/waveanalyze.h"
 #include "examples/signals.h"
 #include "tests/support/messagerecorder.h"

@@ -1,7 +1,7 @@
 // The sinc kernel and the resampler, checked against the direct 129-sine
 // formula and a long double reference of the truncated sinc sum.
 
-#include "app/wavemath.h"
+#include "engine/wavemath.h"
 
 #include <algorithm>
 #include <cmath>

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/safefile.h"
+#include "base/safefile.h"
 #include "graph/canvas.h"
 #include "graph/xygraph.h"
 #include "tests/support/testsupport.h"

@@ -14,9 +14,9 @@
 #include <QToolTip>
 #include <memory>
 
-#include "app/busycursor.h"
-#include "app/controls.h"
+#include "base/busycursor.h"
 #include "graph/canvas.h"
+#include "gui/controls.h"
 #include "tests/gui/guitest.h"
 
 class ControlsTest : public QObject {

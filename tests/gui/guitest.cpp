@@ -13,10 +13,10 @@
 #include <QSpinBox>
 #include <sys/stat.h>
 
-#include "app/busycursor.h"
-#include "app/mainform.h"
+#include "base/busycursor.h"
 #include "examples/signals.h"
-#include "views/samplingview.h"
+#include "gui/mainform.h"
+#include "gui/samplingview.h"
 
 void UseTestHome(const std::string& root) {
     const std::string config = root + "/config";

@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "app/commonform.h"
-#include "app/controls.h"
-#include "app/entry.h"
-#include "app/messagebox.h"
+#include "base/messagebox.h"
+#include "gui/commonform.h"
+#include "gui/controls.h"
+#include "gui/entry.h"
 #include "tests/support/testsupport.h"
 
 // Points HOME, XDG_CONFIG_HOME and XDG_RUNTIME_DIR of the process at fresh

@@ -12,12 +12,12 @@
 #include <QSpinBox>
 #include <memory>
 
-#include "app/analysisrun.h"
-#include "app/controls.h"
-#include "app/mainform.h"
+#include "analysis/analysisrun.h"
+#include "gui/controls.h"
+#include "gui/mainform.h"
+#include "gui/samplingview.h"
+#include "gui/spectrumview.h"
 #include "tests/gui/guitest.h"
-#include "views/samplingview.h"
-#include "views/spectrumview.h"
 
 Q_DECLARE_METATYPE(std::string)
 

@@ -8,12 +8,12 @@
 #include <memory>
 #include <vector>
 
-#include "app/controls.h"
-#include "app/mainform.h"
+#include "analysis/samplinggraph.h"
 #include "graph/xygraph.h"
+#include "gui/controls.h"
+#include "gui/mainform.h"
+#include "gui/samplingview.h"
 #include "tests/gui/guitest.h"
-#include "views/samplinggraph.h"
-#include "views/samplingview.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
-#include "app/settingsfile.h"
+#include "gui/settingsfile.h"
 
 #include <cerrno>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "engine/safefile.h"
+#include "base/safefile.h"
 #include "tests/support/testsupport.h"
 
 namespace {

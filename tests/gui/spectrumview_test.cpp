@@ -13,10 +13,10 @@
 #include <QSpinBox>
 #include <memory>
 
-#include "app/controls.h"
-#include "app/mainform.h"
+#include "gui/controls.h"
+#include "gui/mainform.h"
+#include "gui/spectrumview.h"
 #include "tests/gui/guitest.h"
-#include "views/spectrumview.h"
 
 class SpectrumViewTest : public QObject {
     Q_OBJECT

@@ -13,13 +13,13 @@
 #include <memory>
 #include <stdexcept>
 
-#include "app/mainform.h"
-#include "app/qtpresenter.h"
-#include "app/singleinstance.h"
-#include "engine/safefile.h"
+#include "base/safefile.h"
+#include "gui/mainform.h"
+#include "gui/qtpresenter.h"
+#include "gui/samplingview.h"
+#include "gui/singleinstance.h"
+#include "gui/spectrumview.h"
 #include "tests/gui/guitest.h"
-#include "views/samplingview.h"
-#include "views/spectrumview.h"
 
 namespace {
 

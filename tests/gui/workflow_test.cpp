@@ -16,14 +16,14 @@
 #include <cmath>
 #include <memory>
 
-#include "app/analysisrun.h"
-#include "app/controls.h"
-#include "app/mainform.h"
-#include "engine/textformat.h"
+#include "analysis/analysisrun.h"
+#include "base/textformat.h"
+#include "gui/controls.h"
+#include "gui/mainform.h"
+#include "gui/samplingview.h"
+#include "gui/spectrumview.h"
 #include "tests/gui/guitest.h"
 #include "tests/support/jsonvalue.h"
-#include "views/samplingview.h"
-#include "views/spectrumview.h"
 
 namespace {
 

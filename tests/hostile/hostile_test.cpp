@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "app/settingsfile.h"
 #include "engine/waveanalyze.h"
 #include "engine/wavefile.h"
+#include "gui/settingsfile.h"
 #include "tests/support/messagerecorder.h"
 
 using namespace std::string_literals;

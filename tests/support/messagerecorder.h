@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "app/messagebox.h"
+#include "base/messagebox.h"
 
 class TMessageRecorder {
 public:

@@ -7,10 +7,10 @@
 #include <memory>
 #include <vector>
 
+#include "analysis/spectrumplot.h"
+#include "analysis/spectrumstate.h"
 #include "engine/fftunit.h"
 #include "engine/waveanalyze.h"
-#include "views/spectrumplot.h"
-#include "views/spectrumstate.h"
 
 inline void FillSeries(TWaveAnalyze& series, const std::vector<double>& values, double period) {
     series.count = static_cast<int>(values.size());
