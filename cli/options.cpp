@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <set>
+#include <utility>
 
 #include "base/textformat.h"
 
@@ -110,7 +110,81 @@ struct TArgs {
     }
 };
 
+// A path as the file system would resolve it: absolute, with "." and ".."
+// and the symbolic links of its existing part resolved.
+std::filesystem::path NormalPath(const std::string& path) {
+    std::error_code ignored;
+    std::filesystem::path absolute = std::filesystem::absolute(path, ignored);
+    std::filesystem::path resolved = std::filesystem::weakly_canonical(absolute, ignored);
+    return (resolved.empty() ? absolute : resolved).lexically_normal();
+}
+
+// A device such as /dev/null takes any number of writes without replacing
+// anything.
+bool IsDevice(const std::filesystem::path& path) {
+    std::error_code ignored;
+    return std::filesystem::is_character_file(path, ignored);
+}
+
+struct TNamedPath {
+    std::string shown; // as the user gave it, or as {name} expanded it
+    std::filesystem::path normal;
+    bool output;
+};
+
+bool SamePath(const TNamedPath& a, const TNamedPath& b) {
+    if (a.normal == b.normal) {
+        return true;
+    }
+    std::error_code failed;
+    bool same = std::filesystem::equivalent(a.normal, b.normal, failed);
+    return !failed && same;
+}
+
 } // namespace
+
+std::optional<std::string> FindOutputClash(const TCliOptions& options) {
+    std::vector<TNamedPath> inputs;
+    std::vector<TNamedPath> outputs;
+    for (const std::string& file : options.files) {
+        inputs.push_back({file, NormalPath(file), false});
+    }
+    const std::pair<const char*, const std::string*> patterns[] = {
+        {"--smp", &options.smpPath},
+        {"--csv", &options.csvPath},
+        {"--spectrum-png", &options.spectrumPngPath},
+        {"--series-png", &options.seriesPngPath},
+    };
+    for (const std::string& file : options.files) {
+        for (const auto& [option, pattern] : patterns) {
+            if (pattern->empty()) {
+                continue;
+            }
+            std::string path = ExpandOutputPath(*pattern, file);
+            outputs.push_back({std::string(option) + " " + path, NormalPath(path), true});
+        }
+    }
+    if (!options.summaryPath.empty()) {
+        outputs.push_back(
+            {"--summary " + options.summaryPath, NormalPath(options.summaryPath), true});
+    }
+    for (std::size_t i = 0; i < outputs.size(); ++i) {
+        if (IsDevice(outputs[i].normal)) {
+            continue;
+        }
+        for (const TNamedPath& input : inputs) {
+            if (SamePath(outputs[i], input)) {
+                return outputs[i].shown + " would replace the input " + input.shown;
+            }
+        }
+        for (std::size_t j = 0; j < i; ++j) {
+            if (SamePath(outputs[i], outputs[j])) {
+                return outputs[i].shown + " and " + outputs[j].shown + " would write one file";
+            }
+        }
+    }
+    return std::nullopt;
+}
 
 std::optional<TCliOptions> ParseCliOptions(const std::vector<std::string>& args,
                                            std::string& error) {
@@ -259,42 +333,15 @@ std::optional<TCliOptions> ParseCliOptions(const std::vector<std::string>& args,
     if (options.files.size() > 1) {
         for (const std::string* path : {&options.smpPath, &options.csvPath,
                                         &options.spectrumPngPath, &options.seriesPngPath}) {
-            if (path->empty()) {
-                continue;
-            }
-            if (path->find("{name}") == std::string::npos) {
+            if (!path->empty() && path->find("{name}") == std::string::npos) {
                 error = "with several files, output path '" + *path + "' needs {name}";
                 return std::nullopt;
             }
-            std::set<std::string> seen;
-            for (const std::string& file : options.files) {
-                if (!seen.insert(ExpandOutputPath(*path, file)).second) {
-                    error = "two inputs would write " + ExpandOutputPath(*path, file);
-                    return std::nullopt;
-                }
-            }
         }
     }
-    if (!options.summaryPath.empty()) {
-        // The summary is written after every file is done; it must not
-        // replace an input or another output of the run.
-        std::error_code ignored;
-        for (const std::string& file : options.files) {
-            std::vector<std::string> taken = {file};
-            for (const std::string* path : {&options.smpPath, &options.csvPath,
-                                            &options.spectrumPngPath, &options.seriesPngPath}) {
-                if (!path->empty()) {
-                    taken.push_back(ExpandOutputPath(*path, file));
-                }
-            }
-            for (const std::string& other : taken) {
-                if (other == options.summaryPath ||
-                    std::filesystem::equivalent(other, options.summaryPath, ignored)) {
-                    error = "--summary " + options.summaryPath + " would replace " + other;
-                    return std::nullopt;
-                }
-            }
-        }
+    if (std::optional<std::string> clash = FindOutputClash(options)) {
+        error = *clash;
+        return std::nullopt;
     }
     return options;
 }

@@ -38,9 +38,11 @@ std::string Quote(const std::string& s) {
     return q + "'";
 }
 
-TRun RunCli(const std::vector<std::string>& args) {
+// Runs zittermark-cli with `args`, in the folder `cwd` when one is given.
+TRun RunCli(const std::vector<std::string>& args, const std::string& cwd = "") {
     TTempDir dir;
-    std::string command = Quote(ZM_CLI_PATH);
+    std::string command = cwd.empty() ? std::string() : "cd " + Quote(cwd) + " && ";
+    command += Quote(ZM_CLI_PATH);
     for (const std::string& arg : args) {
         command += " " + Quote(arg);
     }
@@ -183,6 +185,63 @@ TEST(Cli, HelpVersionAndUsageErrors) {
         EXPECT_EQ(run.exitCode, 2) << shown;
         EXPECT_NE(run.err.find("zittermark-cli: "), std::string::npos) << shown;
         EXPECT_TRUE(run.out.empty()) << shown;
+    }
+}
+
+// An output that would replace an input, another output or the summary is
+// refused before anything is read or written, naming both paths; paths are
+// compared as the file system resolves them.
+TEST(Cli, OutputsNeverReplaceInputsNorEachOther) {
+    struct TCase {
+        std::vector<std::string> args;
+        std::string first, second; // both named in the message
+    };
+    const std::vector<TCase> cases = {
+        {{"--csv", "s.wav", "s.wav"}, "--csv s.wav", "s.wav"},
+        {{"--csv", "{name}.wav", "s.wav"}, "--csv s.wav", "s.wav"},
+        {{"--smp", "t.smp", "t.smp"}, "--smp t.smp", "t.smp"},
+        {{"--smp", "{name}2.smp", "x.wav", "x2.smp"}, "--smp x2.smp", "x2.smp"},
+        {{"--smp", "o/{name}.out", "--csv", "o/{name}.out", "x.wav"},
+         "--csv o/x.out",
+         "--smp o/x.out"},
+        {{"--csv", "o/{name}.csv", "--summary", "./o/x.csv", "x.wav"},
+         "--summary ./o/x.csv",
+         "--csv o/x.csv"},
+        {{"--spectrum-png", "{name}.png", "--series-png", "./{name}.png", "x.wav"},
+         "--series-png ./x.png",
+         "--spectrum-png x.png"},
+        {{"--csv", "sub/../s.wav", "s.wav"}, "--csv sub/../s.wav", "s.wav"},
+        {{"--csv", "link.wav", "s.wav"}, "--csv link.wav", "s.wav"},
+        {{"--csv", "hard.wav", "s.wav"}, "--csv hard.wav", "s.wav"},
+        {{"--csv", "{name}.csv", "--smp", "{name}.csv", "a.wav", "b.wav"},
+         "--smp a.csv",
+         "--csv a.csv"},
+        {{"--csv", "{name}.csv", "--smp", "b.csv", "a.wav"}, "", ""},
+        {{"--csv", "/dev/null", "--smp", "/dev/null", "a.wav"}, "", ""},
+    };
+    for (const TCase& test : cases) {
+        TTempDir dir;
+        WriteFileBytes(dir.File("s.wav"), "input");
+        WriteFileBytes(dir.File("x2.smp"), "input");
+        std::filesystem::create_directory(dir.File("sub"));
+        std::filesystem::create_symlink("s.wav", dir.File("link.wav"));
+        std::filesystem::create_hard_link(dir.File("s.wav"), dir.File("hard.wav"));
+        std::string shown;
+        for (const std::string& a : test.args) {
+            shown += a + " ";
+        }
+        TRun run = RunCli(test.args, dir.Path());
+        if (test.first.empty()) {
+            EXPECT_NE(run.exitCode, 2) << shown << run.err;
+            continue;
+        }
+        EXPECT_EQ(run.exitCode, 2) << shown;
+        EXPECT_NE(run.err.find(test.first), std::string::npos) << shown << run.err;
+        EXPECT_NE(run.err.find(test.second), std::string::npos) << shown << run.err;
+        EXPECT_TRUE(run.out.empty()) << shown;
+        EXPECT_EQ(ReadFileBytes(dir.File("s.wav")), "input") << shown;
+        EXPECT_EQ(ReadFileBytes(dir.File("x2.smp")), "input") << shown;
+        EXPECT_FALSE(FileExists(dir.File("o"))) << shown;
     }
 }
 
