@@ -681,6 +681,80 @@ TEST(CliSaves, FailedSavesOnAFullVolumeKeepThePreviousFiles) {
     ::umount(mountPoint.c_str());
 }
 
+namespace {
+
+// The exit status of a shell command line.
+int ShellStatus(const std::string& command) {
+    int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+} // namespace
+
+// A report that cannot be written to the standard output is a failure, for
+// the results, the usage text and the version alike.
+TEST(CliStreams, AFailedStandardOutputExitsOne) {
+    TTempDir dir;
+    const std::string good = WriteWave(dir, "good.wav", Square(16000), 8000);
+    const std::string cli = Quote(ZM_CLI_PATH);
+    const std::string err = " 2>" + Quote(dir.File("err"));
+    const std::vector<std::string> commands = {
+        cli + " --json " + Quote(good) + " >/dev/full",
+        cli + " " + Quote(good) + " >/dev/full",
+        cli + " --help >/dev/full",
+        cli + " --version >/dev/full",
+    };
+    for (const std::string& command : commands) {
+        EXPECT_EQ(ShellStatus(command + err), 1) << command;
+        EXPECT_NE(ReadFileBytes(dir.File("err")).find("cannot write the standard output"),
+                  std::string::npos)
+            << command;
+    }
+    EXPECT_EQ(ShellStatus(cli + " --json " + Quote(good) + " >/dev/null" + err), 0);
+
+    std::string mountPoint = dir.File("small");
+    std::filesystem::create_directory(mountPoint);
+    if (::mount("tmpfs", mountPoint.c_str(), "tmpfs", 0, "size=64k") != 0) {
+        GTEST_SKIP() << "cannot mount a small tmpfs here";
+    }
+    FillFileSystem(mountPoint);
+    EXPECT_EQ(ShellStatus(cli + " --json " + Quote(good) + " >" + Quote(mountPoint + "/out") + err),
+              1);
+    ::umount(mountPoint.c_str());
+}
+
+// Started with its standard output or error closed, the program must not
+// let its files take those numbers: report lines and messages would end up
+// inside the saved files.
+TEST(CliStreams, ClosedStandardDescriptorsKeepReportsOutOfTheFiles) {
+    TTempDir dir;
+    std::vector<std::string> files;
+    for (int i = 0; i < 4; ++i) {
+        files.push_back(
+            WriteWave(dir, "tone" + std::to_string(i) + ".wav", Square(16000 + 800 * i), 8000));
+    }
+    std::string command = "cd " + Quote(dir.Path()) + " && " + Quote(ZM_CLI_PATH) +
+                          " --jobs 1 --smp 'out/{name}.smp' --csv 'out/{name}.csv'"
+                          " --spectrum-png 'out/{name}.png'";
+    for (const std::string& file : files) {
+        command += " " + Quote(file);
+    }
+    command += " missing.wav";
+    std::filesystem::create_directory(dir.File("out"));
+    for (const char* closing : {" >&-", " 2>&-", " >&- 2>&-", " <&- >&- 2>&-"}) {
+        EXPECT_EQ(ShellStatus(command + closing), 1) << closing << ": missing.wav fails";
+        for (int i = 0; i < 4; ++i) {
+            for (const char* ext : {".smp", ".csv", ".png"}) {
+                std::string bytes = ReadFileBytes(dir.File("out/tone" + std::to_string(i) + ext));
+                EXPECT_FALSE(bytes.empty()) << closing << ext;
+                for (const char* report : {"count=", "zittermark-cli", "missing.wav"}) {
+                    EXPECT_EQ(bytes.find(report), std::string::npos) << closing << ext;
+                }
+            }
+        }
+    }
+}
+
 // Many recordings shared out by GNU parallel: each job's JSON line arrives
 // whole, so the merged output reads back as JSON Lines with one object per
 // recording, the same as a run of each file alone.
