@@ -524,6 +524,91 @@ TEST(CliTrust, ShortRecordingsGiveNullsAndWarningsNotZeros) {
     EXPECT_TRUE(hasWarning(lines[1], "too short for DFA"));
 }
 
+namespace {
+
+// The Latin-1 characters of a UTF-8 text as bytes.
+std::string Latin1Bytes(const std::string& utf8) {
+    std::string bytes;
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(utf8[i]);
+        if (c >= 0xC0 && i + 1 < utf8.size()) {
+            bytes += static_cast<char>(((c & 0x1F) << 6) | (utf8[++i] & 0x3F));
+        } else {
+            bytes += static_cast<char>(c);
+        }
+    }
+    return bytes;
+}
+
+} // namespace
+
+// Any name a file system allows gives one valid JSON line and one plain line,
+// and the exact bytes of a name that is not UTF-8 can be read back.
+TEST(CliNames, NamesThatAreNotUtf8OrHoldControlCharactersStayOneLine) {
+    struct TCase {
+        std::string name;
+        std::string shownFile;  // "file" in the JSON line
+        bool bytesField;        // whether "file_bytes" is there
+        std::string plainStart; // the plain line starts with this
+    };
+    const std::vector<TCase> cases = {
+        {"caf\xe9.wav", "caf\xef\xbf\xbd.wav", true, "caf\xe9.wav: count="},
+        {"\xc3\xa9t\xc3\xa9.wav", "\xc3\xa9t\xc3\xa9.wav", false, "\xc3\xa9t\xc3\xa9.wav: count="},
+        {"\xed\xa0\x80\xc0\xaf.wav",
+         "\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd.wav", true,
+         "\xed\xa0\x80\xc0\xaf.wav: count="},
+        {"two\nlines.wav", "two\nlines.wav", false, "two\\nlines.wav: count="},
+        {"tab\tand\x01.wav", "tab\tand\x01.wav", false, "tab\\tand\\x01.wav: count="},
+    };
+    for (const TCase& test : cases) {
+        SCOPED_TRACE(test.plainStart);
+        TTempDir dir;
+        WriteWave(dir, test.name, Square(16000), 8000);
+        TRun plain = RunCli({test.name}, dir.Path());
+        ASSERT_EQ(plain.exitCode, 0) << plain.err;
+        EXPECT_EQ(std::count(plain.out.begin(), plain.out.end(), '\n'), 1) << plain.out;
+        EXPECT_EQ(plain.out.rfind(test.plainStart, 0), 0u) << plain.out;
+
+        TRun json = RunCli({"--json", test.name}, dir.Path());
+        ASSERT_EQ(json.exitCode, 0) << json.err;
+        EXPECT_EQ(std::count(json.out.begin(), json.out.end(), '\n'), 1) << json.out;
+        std::vector<TJson> lines = JsonLines(json);
+        ASSERT_EQ(lines.size(), 1u);
+        EXPECT_EQ(lines[0]["file"].text, test.shownFile);
+        EXPECT_EQ(lines[0].Has("file_bytes"), test.bytesField);
+        if (test.bytesField) {
+            EXPECT_EQ(Latin1Bytes(lines[0]["file_bytes"].text), test.name);
+        }
+    }
+}
+
+// A spreadsheet runs a field starting with =, +, - or @ as a formula; the
+// summary keeps such names text.
+TEST(CliNames, SummaryNamesNeverReadAsFormulas) {
+    TTempDir dir;
+    const std::vector<std::pair<std::string, std::string>> names = {
+        {"=1+2.wav", "\"'=1+2.wav\""},
+        {"+x.wav", "\"'+x.wav\""},
+        {"-x.wav", "\"'-x.wav\""},
+        {"@SUM(A1).wav", "\"'@SUM(A1).wav\""},
+        {"=\"q\",x.wav", "\"'=\"\"q\"\",x.wav\""},
+        {"plain.wav", "plain.wav"},
+    };
+    std::vector<std::string> args = {"--summary", "summary.csv", "--"};
+    for (const auto& [name, field] : names) {
+        WriteWave(dir, name, Square(16000), 8000);
+        args.push_back(name);
+    }
+    TRun run = RunCli(args, dir.Path());
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::string csv = ReadFileBytes(dir.File("summary.csv"));
+    std::size_t row = csv.find("\r\n") + 2;
+    for (const auto& [name, field] : names) {
+        EXPECT_EQ(csv.compare(row, field.size() + 1, field + ","), 0) << csv.substr(row, 40);
+        row = csv.find("\r\n", row) + 2;
+    }
+}
+
 TEST(CliTrust, ShuffledCopiesAreReproducibleBySeedAndIndependentOfJobs) {
     TTempDir dir;
     std::vector<std::string> files = {PinkTone(dir, "a.wav", 31, 30),
