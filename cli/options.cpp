@@ -53,8 +53,13 @@ dfa_alpha, beta_dfa, warnings):
                               (default 1)
   --help, --version
 With several FILEs, output paths must contain {name}, replaced by each input's
-base name without its extension.
-Exit status: 0 if every file was analysed, 1 if any failed, 2 for a usage error.
+base name without its extension. No output may be an input, another output
+or the summary (checked before anything is read).
+Exit status: 0 if every file was analysed; a recording that gives no
+regression line (lambda none) is a warning, not a failure. 1 if any file
+failed or a requested output could not be made: a save that failed, a
+--spectrum-png of a recording too short for a spectrum, a write to the
+standard output that failed. 2 for a usage error.
 )";
 
 namespace {

@@ -321,6 +321,40 @@ TEST(Cli, ARecordingShorterThanOneWindowHasNoSpectrumToDraw) {
     EXPECT_FALSE(FileExists(dir.File("short.png")));
 }
 
+// A recording that gives no regression line is a warning; an output asked
+// for that cannot be made is a failure.
+TEST(Cli, NoLineIsAWarningAndAMissingOutputAFailure) {
+    struct TCase {
+        std::vector<std::string> options;
+        int exitCode;
+        const char* written; // the output file that must exist, or ""
+    };
+    const std::vector<TCase> cases = {
+        {{}, 0, ""},
+        {{"--json"}, 0, ""},
+        {{"--smp", "one.smp"}, 0, "one.smp"},
+        {{"--csv", "one.csv"}, 0, "one.csv"},
+        {{"--series-png", "series.png"}, 0, "series.png"},
+        {{"--summary", "summary.csv"}, 0, "summary.csv"},
+        {{"--spectrum-png", "spectrum.png"}, 1, ""},
+        {{"--csv", "one.csv", "--spectrum-png", "spectrum.png"}, 1, "one.csv"},
+    };
+    for (const TCase& test : cases) {
+        TTempDir dir;
+        WriteWave(dir, "one.wav", std::vector<double>(100, 0.0), 8000);
+        std::vector<std::string> args = test.options;
+        args.push_back("one.wav");
+        TRun run = RunCli(args, dir.Path());
+        const std::string shown = test.options.empty() ? "no output" : test.options[0];
+        EXPECT_EQ(run.exitCode, test.exitCode) << shown << ": " << run.err;
+        EXPECT_NE(run.out.find("one.wav"), std::string::npos) << shown << ": still reported";
+        if (*test.written) {
+            EXPECT_TRUE(FileExists(dir.File(test.written))) << shown;
+        }
+        EXPECT_FALSE(FileExists(dir.File("spectrum.png"))) << shown;
+    }
+}
+
 TEST(Cli, FailedFilesAreReportedAndTheOthersStillRun) {
     TTempDir dir;
     std::string good = WriteWave(dir, "good.wav", Square(16000), 8000);
