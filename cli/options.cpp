@@ -124,17 +124,24 @@ std::filesystem::path NormalPath(const std::string& path) {
     return (resolved.empty() ? absolute : resolved).lexically_normal();
 }
 
-// A device such as /dev/null takes any number of writes without replacing
-// anything.
-bool IsDevice(const std::filesystem::path& path) {
-    std::error_code ignored;
-    return std::filesystem::is_character_file(path, ignored);
+// A device, a FIFO or a name of a descriptor (/dev/stdout) is written as it
+// is: any number of outputs may go there without replacing anything.
+bool WritesWithoutReplacing(const std::string& raw, const std::filesystem::path& normal) {
+    for (const char* prefix : {"/dev/stdout", "/dev/stderr", "/dev/fd/", "/proc/self/fd/"}) {
+        if (raw.rfind(prefix, 0) == 0) {
+            return true;
+        }
+    }
+    std::error_code failed;
+    std::filesystem::file_status status = std::filesystem::status(normal, failed);
+    return !failed && std::filesystem::exists(status) &&
+           !std::filesystem::is_regular_file(status) && !std::filesystem::is_directory(status);
 }
 
 struct TNamedPath {
-    std::string shown; // as the user gave it, or as {name} expanded it
+    std::string shown; // the option and the path as {name} expanded it
+    std::string raw;   // the path alone
     std::filesystem::path normal;
-    bool output;
 };
 
 bool SamePath(const TNamedPath& a, const TNamedPath& b) {
@@ -152,7 +159,7 @@ std::optional<std::string> FindOutputClash(const TCliOptions& options) {
     std::vector<TNamedPath> inputs;
     std::vector<TNamedPath> outputs;
     for (const std::string& file : options.files) {
-        inputs.push_back({file, NormalPath(file), false});
+        inputs.push_back({file, file, NormalPath(file)});
     }
     const std::pair<const char*, const std::string*> patterns[] = {
         {"--smp", &options.smpPath},
@@ -166,15 +173,15 @@ std::optional<std::string> FindOutputClash(const TCliOptions& options) {
                 continue;
             }
             std::string path = ExpandOutputPath(*pattern, file);
-            outputs.push_back({std::string(option) + " " + path, NormalPath(path), true});
+            outputs.push_back({std::string(option) + " " + path, path, NormalPath(path)});
         }
     }
     if (!options.summaryPath.empty()) {
-        outputs.push_back(
-            {"--summary " + options.summaryPath, NormalPath(options.summaryPath), true});
+        outputs.push_back({"--summary " + options.summaryPath, options.summaryPath,
+                           NormalPath(options.summaryPath)});
     }
     for (std::size_t i = 0; i < outputs.size(); ++i) {
-        if (IsDevice(outputs[i].normal)) {
+        if (WritesWithoutReplacing(outputs[i].raw, outputs[i].normal)) {
             continue;
         }
         for (const TNamedPath& input : inputs) {

@@ -29,7 +29,8 @@ std::optional<TCliOptions> ParseCliOptions(const std::vector<std::string>& args,
 // expanded for every input, no output may be an input, another output (of
 // the same or another input) or the summary. Paths are compared made
 // absolute with their existing links resolved, and as files where both
-// exist; character devices such as /dev/null are exempt. Returns a message
+// exist; devices, FIFOs and descriptor names such as /dev/stdout, which
+// are written without replacing anything, are exempt. Returns a message
 // naming both paths for the first clash.
 std::optional<std::string> FindOutputClash(const TCliOptions& options);
 

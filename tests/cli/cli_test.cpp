@@ -13,6 +13,7 @@
 #include <string>
 #include <sys/mount.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -218,6 +219,8 @@ TEST(Cli, OutputsNeverReplaceInputsNorEachOther) {
          "--csv a.csv"},
         {{"--csv", "{name}.csv", "--smp", "b.csv", "a.wav"}, "", ""},
         {{"--csv", "/dev/null", "--smp", "/dev/null", "a.wav"}, "", ""},
+        {{"--csv", "/dev/stdout", "--smp", "/dev/stdout", "a.wav"}, "", ""},
+        {{"--csv", "fifo", "--smp", "fifo", "a.wav"}, "", ""},
     };
     for (const TCase& test : cases) {
         TTempDir dir;
@@ -226,6 +229,7 @@ TEST(Cli, OutputsNeverReplaceInputsNorEachOther) {
         std::filesystem::create_directory(dir.File("sub"));
         std::filesystem::create_symlink("s.wav", dir.File("link.wav"));
         std::filesystem::create_hard_link(dir.File("s.wav"), dir.File("hard.wav"));
+        ASSERT_EQ(::mkfifo(dir.File("fifo").c_str(), 0600), 0);
         std::string shown;
         for (const std::string& a : test.args) {
             shown += a + " ";
