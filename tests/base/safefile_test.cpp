@@ -8,6 +8,7 @@
 #include <string>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -233,6 +234,53 @@ TEST(WriteFileAtomically, RefusesAFileTheUserMayNotWrite) {
     EXPECT_NE(error.find("Permission denied"), std::string::npos) << error;
     EXPECT_EQ(ReadFileBytes(path), "locked");
     EXPECT_EQ(FilesIn(dir.Path()), 1);
+}
+
+// The permissions of another user, for which root needs a child process that
+// gives up its rights: a file the user may write in a folder that takes no
+// new file is written in place; a file the user may not write is refused
+// even in a folder where renaming over it would be allowed.
+TEST(WriteFileAtomically, FollowsTheUsersPermissions) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root to act as another user";
+    }
+    struct TCase {
+        const char* name;
+        mode_t folderMode;
+        mode_t fileMode;
+        bool saved;
+    };
+    const std::vector<TCase> cases = {
+        {"writable file in a locked folder", 0755, 0666, true},
+        {"read-only file in an open folder", 0777, 0444, false},
+        {"read-only file in a locked folder", 0755, 0444, false},
+    };
+    for (const TCase& test : cases) {
+        SCOPED_TRACE(test.name);
+        TTempDir dir;
+        ASSERT_EQ(::chmod(dir.Path().c_str(), test.folderMode), 0);
+        const std::string path = dir.File("file.txt");
+        WriteFileBytes(path, "old content");
+        ASSERT_EQ(::chmod(path.c_str(), test.fileMode), 0);
+        struct stat before;
+        ASSERT_EQ(::stat(path.c_str(), &before), 0);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            const bool dropped = ::setgid(65534) == 0 && ::setuid(65534) == 0;
+            ::_exit(!dropped ? 2 : WriteFileAtomically(path, "new") ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status));
+        ASSERT_NE(WEXITSTATUS(status), 2) << "cannot become another user";
+        EXPECT_EQ(WEXITSTATUS(status) == 0, test.saved);
+        EXPECT_EQ(ReadFileBytes(path), test.saved ? "new" : "old content");
+        struct stat after;
+        ASSERT_EQ(::stat(path.c_str(), &after), 0);
+        EXPECT_EQ(after.st_ino, before.st_ino);
+        EXPECT_EQ(after.st_mode, before.st_mode);
+        EXPECT_EQ(FilesIn(dir.Path()), 1);
+    }
 }
 
 // Devices and FIFOs are written as they are, never replaced by a plain file.
