@@ -148,9 +148,77 @@ void Analyze(const TFileOptions& options, const std::string& file, TResampler re
     }
 }
 
+// The length of the well-formed UTF-8 sequence at `at`, or 0 when the byte
+// there does not start one (a stray continuation byte, an overlong form, a
+// surrogate, a code point above U+10FFFF or a sequence cut short).
+std::size_t Utf8SequenceAt(const std::string& text, std::size_t at) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(at);
+    if (lead < 0x80) {
+        return 1;
+    }
+    std::size_t length = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return 0;
+    }
+    if (at + length > text.size() || byte(at + 1) < low || byte(at + 1) > high) {
+        return 0;
+    }
+    for (std::size_t i = 2; i < length; ++i) {
+        if (byte(at + i) < 0x80 || byte(at + i) > 0xBF) {
+            return 0;
+        }
+    }
+    return length;
+}
+
+bool IsUtf8(const std::string& text) {
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t length = Utf8SequenceAt(text, at);
+        if (length == 0) {
+            return false;
+        }
+        at += length;
+    }
+    return true;
+}
+
+void AppendHexEscape(std::string& out, unsigned char c) {
+    static const char* hex = "0123456789abcdef";
+    out += "\\u00";
+    out += hex[c >> 4];
+    out += hex[c & 15];
+}
+
+// A JSON string of the text; bytes that are not UTF-8 become U+FFFD, so the
+// line stays valid JSON whatever a file name holds.
 std::string JsonString(const std::string& text) {
     std::string out = "\"";
-    for (unsigned char c : text) {
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t length = Utf8SequenceAt(text, at);
+        if (length == 0) {
+            out += "\xEF\xBF\xBD";
+            ++at;
+            continue;
+        }
+        if (length > 1) {
+            out.append(text, at, length);
+            at += length;
+            continue;
+        }
+        const unsigned char c = static_cast<unsigned char>(text[at++]);
         switch (c) {
         case '"':
             out += "\\\"";
@@ -169,16 +237,46 @@ std::string JsonString(const std::string& text) {
             break;
         default:
             if (c < 0x20) {
-                static const char* hex = "0123456789abcdef";
-                out += "\\u00";
-                out += hex[c >> 4];
-                out += hex[c & 15];
+                AppendHexEscape(out, c);
             } else {
                 out += static_cast<char>(c);
             }
         }
     }
     return out + "\"";
+}
+
+// The bytes of a name as a JSON string of Latin-1 characters, each escaped,
+// so that a reader can recover a name that is not UTF-8 exactly.
+std::string JsonBytes(const std::string& text) {
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        AppendHexEscape(out, c);
+    }
+    return out + "\"";
+}
+
+// A file name for the text line: control characters written as \n, \r, \t
+// or \xHH, so that one file stays one line.
+std::string LineText(const std::string& text) {
+    std::string out;
+    for (unsigned char c : text) {
+        if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (c < 0x20 || c == 0x7f) {
+            static const char* hex = "0123456789abcdef";
+            out += "\\x";
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
 }
 
 // Shortest text that reads back as the same double; null when not finite.
@@ -232,7 +330,7 @@ std::string ShortestNumber(double value) {
 }
 
 std::string ReportLine(const TFileReport& report) {
-    return report.file + ": count=" + FormatInt(report.count) +
+    return LineText(report.file) + ": count=" + FormatInt(report.count) +
            " period=" + FormatFixed(report.period, 6) + " N=" + FormatInt(report.fftSize) +
            " binCount=" + FormatInt(report.binCount) + " groups=" + FormatInt(report.groups) + " " +
            (report.hasLine ? report.lambdaText : std::string("λ = none")) +
@@ -241,10 +339,11 @@ std::string ReportLine(const TFileReport& report) {
 
 std::string ReportJson(const TFileReport& report, bool surrogates) {
     std::string json =
-        "{\"file\":" + JsonString(report.file) + ",\"ok\":" + (report.ok ? "true" : "false") +
-        ",\"count\":" + FormatInt(report.count) + ",\"period\":" + JsonNumber(report.period) +
-        ",\"N\":" + FormatInt(report.fftSize) + ",\"binCount\":" + FormatInt(report.binCount) +
-        ",\"groups\":" + FormatInt(report.groups);
+        "{\"file\":" + JsonString(report.file) +
+        (IsUtf8(report.file) ? std::string() : ",\"file_bytes\":" + JsonBytes(report.file)) +
+        ",\"ok\":" + (report.ok ? "true" : "false") + ",\"count\":" + FormatInt(report.count) +
+        ",\"period\":" + JsonNumber(report.period) + ",\"N\":" + FormatInt(report.fftSize) +
+        ",\"binCount\":" + FormatInt(report.binCount) + ",\"groups\":" + FormatInt(report.groups);
     if (report.hasLine) {
         json += ",\"lambdaText\":" + JsonString(report.lambdaText) +
                 ",\"lambda\":" + JsonNumber(report.lambda) +

@@ -1,12 +1,13 @@
 #include "base/safefile.h"
 
 #include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
+#include <chrono>
+#include <climits>
 #include <fcntl.h>
 #include <mutex>
+#include <random>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 #include <vector>
 
@@ -27,10 +28,158 @@ ssize_t WriteThroughHook(int fd, const void* data, std::size_t size) {
     return ::write(fd, data, size);
 }
 
-void SetError(std::string* error, const std::string& what, int code) {
-    if (error) {
-        *error = what + ": " + std::strerror(code);
+std::mutex writableMutex;
+TWritableHook writableHook;
+
+bool Writable(const std::string& path) {
+    TWritableHook hook;
+    {
+        std::lock_guard<std::mutex> lock(writableMutex);
+        hook = writableHook;
     }
+    if (hook) {
+        return hook(path);
+    }
+    return ::access(path.c_str(), W_OK) == 0;
+}
+
+bool SetError(std::string* error, const std::string& what, int code) {
+    if (error) {
+        *error = what + ": " + ErrnoMessage(code);
+    }
+    return false;
+}
+
+// Writes all of `content` to `fd`, continuing after short and interrupted
+// writes. Returns 0 or the errno of the failure.
+int WriteAll(int fd, std::string_view content) {
+    const char* data = content.data();
+    std::size_t left = content.size();
+    while (left > 0) {
+        ssize_t written = WriteThroughHook(fd, data, left);
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return errno;
+        }
+        if (written == 0) {
+            return ENOSPC;
+        }
+        data += written;
+        left -= static_cast<std::size_t>(written);
+    }
+    return 0;
+}
+
+// The descriptor a name such as /dev/stdout or /proc/self/fd/3 stands for,
+// or -1. Writing to the descriptor itself keeps its offset, where opening
+// the name again would start a file over at its beginning.
+int DescriptorOfName(const std::string& path) {
+    if (path == "/dev/stdout") {
+        return STDOUT_FILENO;
+    }
+    if (path == "/dev/stderr") {
+        return STDERR_FILENO;
+    }
+    for (const char* prefix : {"/dev/fd/", "/proc/self/fd/"}) {
+        const std::string start = prefix;
+        if (path.size() > start.size() && path.size() <= start.size() + 6 &&
+            path.compare(0, start.size(), start) == 0) {
+            int fd = 0;
+            for (std::size_t i = start.size(); i < path.size(); ++i) {
+                if (path[i] < '0' || path[i] > '9') {
+                    return -1;
+                }
+                fd = fd * 10 + (path[i] - '0');
+            }
+            return fd;
+        }
+    }
+    return -1;
+}
+
+// Follows a chain of symbolic links to the name of the file they end at
+// (which need not exist yet).
+bool ResolveLinks(const std::string& path, std::string& target, std::string* error) {
+    target = path;
+    for (int hops = 0;; ++hops) {
+        struct stat info;
+        if (::lstat(target.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+            return true;
+        }
+        if (hops >= 40) {
+            return SetError(error, "cannot follow the links of " + path, ELOOP);
+        }
+        std::vector<char> buffer(static_cast<std::size_t>(PATH_MAX) + 1);
+        ssize_t length = ::readlink(target.c_str(), buffer.data(), buffer.size() - 1);
+        if (length < 0) {
+            return SetError(error, "cannot read the link " + target, errno);
+        }
+        std::string next(buffer.data(), static_cast<std::size_t>(length));
+        if (next.empty()) {
+            return SetError(error, "cannot follow the empty link " + target, ENOENT);
+        }
+        if (next[0] != '/') {
+            std::string folder = FolderOf(target);
+            if (!folder.empty()) {
+                next = (folder == "/" ? folder : folder + "/") + next;
+            }
+        }
+        target = next;
+    }
+}
+
+// Writes over an existing file or device without replacing it: from the
+// start, cut to the new length when it is a regular file, flushed and closed
+// with every step checked.
+bool WriteInPlace(const std::string& path, std::string_view content, bool regular,
+                  std::string* error) {
+    int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return SetError(error, "cannot open " + path, errno);
+    }
+    int code = WriteAll(fd, content);
+    std::string what = "cannot write " + path;
+    if (code == 0 && regular && ::ftruncate(fd, static_cast<off_t>(content.size())) != 0) {
+        code = errno;
+    }
+    if (code == 0 && regular && ::fsync(fd) != 0) {
+        code = errno;
+        what = "cannot flush " + path;
+    }
+    if (::close(fd) != 0 && code == 0) {
+        code = errno;
+        what = "cannot close " + path;
+    }
+    return code == 0 || SetError(error, what, code);
+}
+
+// Creates a new temporary file in `folder` with a name of its own; the mode
+// 0666 lets the kernel apply the umask as for any other new file.
+int CreateTemporary(const std::string& folder, std::string& name) {
+    static constexpr char kLetters[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    thread_local std::mt19937_64 random([] {
+        std::random_device device;
+        std::seed_seq seed{
+            device(), device(), static_cast<unsigned>(::getpid()),
+            static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count())};
+        return std::mt19937_64(seed);
+    }());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string suffix;
+        for (int i = 0; i < 6; ++i) {
+            suffix += kLetters[random() % (sizeof(kLetters) - 1)];
+        }
+        name = folder + "/.zm-" + suffix;
+        int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) {
+            return fd;
+        }
+    }
+    errno = EEXIST;
+    return -1;
 }
 
 } // namespace
@@ -53,65 +202,100 @@ std::string FolderOf(const std::string& fileName) {
     return fileName.substr(0, slash);
 }
 
+std::string ErrnoMessage(int code) {
+    return std::error_code(code, std::generic_category()).message();
+}
+
+TWritableHook SetWritableHook(TWritableHook hook) {
+    std::lock_guard<std::mutex> lock(writableMutex);
+    TWritableHook previous = std::move(writableHook);
+    writableHook = std::move(hook);
+    return previous;
+}
+
 bool WriteFileAtomically(const std::string& path, std::string_view content, std::string* error) {
     if (path.empty()) {
-        SetError(error, "empty file name", ENOENT);
+        return SetError(error, "empty file name", ENOENT);
+    }
+    if (int fd = DescriptorOfName(path); fd >= 0) {
+        if (::fcntl(fd, F_GETFL) < 0) {
+            return SetError(error, "cannot write " + path, errno);
+        }
+        int code = WriteAll(fd, content);
+        return code == 0 || SetError(error, "cannot write " + path, code);
+    }
+    struct stat existing;
+    bool exists = ::stat(path.c_str(), &existing) == 0;
+    if (!exists && errno != ENOENT) {
+        return SetError(error, "cannot look at " + path, errno);
+    }
+    if (exists && S_ISDIR(existing.st_mode)) {
+        return SetError(error, path + " is not a regular file", EISDIR);
+    }
+    if (exists && !S_ISREG(existing.st_mode)) {
+        // A device or FIFO takes the content as it comes; renaming a file
+        // over it would put a plain file in its place.
+        if (!Writable(path)) {
+            return SetError(error, "cannot write " + path, EACCES);
+        }
+        return WriteInPlace(path, content, false, error);
+    }
+
+    std::string target;
+    if (!ResolveLinks(path, target, error)) {
         return false;
     }
-    std::string folder = FolderOf(path);
-    std::string prefix = folder.empty() ? std::string(".") : folder;
-    std::string name = path.substr(path.rfind('/') == std::string::npos ? 0 : path.rfind('/') + 1);
-    std::string pattern = prefix + "/." + name + ".XXXXXX";
-    std::vector<char> temp(pattern.begin(), pattern.end());
-    temp.push_back('\0');
+    if (exists && !Writable(target)) {
+        return SetError(error, "cannot write " + target, EACCES);
+    }
+    if (exists && existing.st_nlink > 1) {
+        // Renaming over one name of a file with several would part it from
+        // the others.
+        return WriteInPlace(target, content, true, error);
+    }
 
-    int fd = ::mkstemp(temp.data());
+    std::string folder = FolderOf(target);
+    std::string prefix = folder.empty() ? std::string(".") : folder;
+    std::string temp;
+    int fd = CreateTemporary(prefix, temp);
     if (fd < 0) {
-        SetError(error, "cannot create a temporary file in " + prefix, errno);
-        return false;
+        int code = errno;
+        if (exists && (code == EACCES || code == EPERM)) {
+            // The file may be written but its folder takes no new name.
+            return WriteInPlace(target, content, true, error);
+        }
+        return SetError(error, "cannot create a temporary file in " + prefix, code);
     }
     auto fail = [&](const std::string& what, int code) {
         if (fd >= 0) {
             ::close(fd);
         }
-        ::unlink(temp.data());
-        SetError(error, what, code);
-        return false;
+        ::unlink(temp.c_str());
+        return SetError(error, what, code);
     };
 
-    // Give the new file the mode an ordinary create would: 0666 less umask,
-    // or the mode of the file it replaces.
-    struct stat existing;
-    mode_t mode;
-    if (::stat(path.c_str(), &existing) == 0) {
-        if (!S_ISREG(existing.st_mode)) {
-            return fail(path + " is not a regular file", EINVAL);
+    if (exists) {
+        // The owner first: changing it clears the set-user-ID and
+        // set-group-ID bits, which the mode then puts back. Only root may
+        // give a file away; for others keeping their own file is enough.
+        if (existing.st_uid != ::geteuid() || existing.st_gid != ::getegid()) {
+            if (::fchown(fd, existing.st_uid, existing.st_gid) != 0) {
+                if (errno != EPERM) {
+                    return fail("cannot set the owner of " + temp, errno);
+                }
+                // A member of the file's group may still give it that group.
+                if (::fchown(fd, static_cast<uid_t>(-1), existing.st_gid) != 0 && errno != EPERM) {
+                    return fail("cannot set the group of " + temp, errno);
+                }
+            }
         }
-        mode = existing.st_mode & 07777;
-    } else {
-        mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-    }
-    if (::fchmod(fd, mode) != 0) {
-        return fail("cannot set the mode of " + std::string(temp.data()), errno);
+        if (::fchmod(fd, existing.st_mode & 07777) != 0) {
+            return fail("cannot set the mode of " + temp, errno);
+        }
     }
 
-    const char* data = content.data();
-    std::size_t left = content.size();
-    while (left > 0) {
-        ssize_t written = WriteThroughHook(fd, data, left);
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return fail("cannot write " + path, errno);
-        }
-        if (written == 0) {
-            return fail("cannot write " + path, ENOSPC);
-        }
-        data += written;
-        left -= static_cast<std::size_t>(written);
+    if (int code = WriteAll(fd, content); code != 0) {
+        return fail("cannot write " + path, code);
     }
     if (::fsync(fd) != 0) {
         return fail("cannot flush " + path, errno);
@@ -121,7 +305,7 @@ bool WriteFileAtomically(const std::string& path, std::string_view content, std:
     if (closed != 0) {
         return fail("cannot close " + path, errno);
     }
-    if (::rename(temp.data(), path.c_str()) != 0) {
+    if (::rename(temp.c_str(), target.c_str()) != 0) {
         return fail("cannot replace " + path, errno);
     }
     return true;

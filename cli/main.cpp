@@ -14,6 +14,7 @@
 
 #include "analysis/analyzefile.h"
 #include "base/safefile.h"
+#include "base/stdstreams.h"
 #include "cli/options.h"
 #include "cli/sharedloops.h"
 #include "cli/summary.h"
@@ -22,13 +23,24 @@
 
 namespace {
 
+// The first failure to write the standard output, as an errno value; 0
+// while every write has gone through. Only the printing thread writes it.
+int stdoutError = 0;
+
 // Writes the line and its newline to standard output with one write(2), so
 // that several processes appending to one file add whole lines and never mix
 // parts of theirs: stdio would split a line longer than its buffer over
 // several writes. Only a write cut short by the system writes the rest after.
+// After a failed write the remaining lines are not tried.
 void WriteLine(const std::string& line) {
+    if (stdoutError != 0) {
+        return;
+    }
     const std::string text = line + "\n";
-    std::fflush(stdout);
+    if (std::fflush(stdout) != 0) {
+        stdoutError = errno != 0 ? errno : EIO;
+        return;
+    }
     const char* data = text.data();
     std::size_t left = text.size();
     while (left > 0) {
@@ -37,11 +49,39 @@ void WriteLine(const std::string& line) {
             if (errno == EINTR) {
                 continue;
             }
+            stdoutError = errno;
+            return;
+        }
+        if (written == 0) {
+            stdoutError = ENOSPC;
             return;
         }
         data += written;
         left -= static_cast<std::size_t>(written);
     }
+}
+
+// Flushes and closes the standard output. A failure of either, or of an
+// earlier write, is reported and makes the exit status 1: a report that did
+// not arrive must not look like a success.
+int FinishStdout(int status) {
+    errno = 0;
+    if (std::fflush(stdout) != 0 && stdoutError == 0) {
+        stdoutError = errno != 0 ? errno : EIO;
+    }
+    if (std::ferror(stdout) && stdoutError == 0) {
+        stdoutError = EIO;
+    }
+    errno = 0;
+    if (std::fclose(stdout) != 0 && stdoutError == 0) {
+        stdoutError = errno != 0 ? errno : EIO;
+    }
+    if (stdoutError != 0) {
+        std::fprintf(stderr, "zittermark-cli: cannot write the standard output: %s\n",
+                     ErrnoMessage(stdoutError).c_str());
+        return status == 0 ? 1 : status;
+    }
+    return status;
 }
 
 void PrintReport(const TCliOptions& options, const TFileReport& report) {
@@ -64,6 +104,7 @@ int main(int argc, char** argv) {
     // Numbers are formatted without the C library's locale, but keep the
     // process in the C locale for anything else that might consult it.
     std::setlocale(LC_ALL, "C");
+    OpenMissingStandardDescriptors();
 
     std::vector<std::string> args(argv + 1, argv + argc);
     std::string error;
@@ -75,11 +116,11 @@ int main(int argc, char** argv) {
     const TCliOptions& options = *parsed;
     if (options.help) {
         std::fputs(kCliUsage, stdout);
-        return 0;
+        return FinishStdout(0);
     }
     if (options.version) {
         std::printf("zittermark-cli %s\n", ZM_VERSION);
-        return 0;
+        return FinishStdout(0);
     }
 
     const std::size_t total = options.files.size();
@@ -157,5 +198,5 @@ int main(int argc, char** argv) {
             allOk = false;
         }
     }
-    return allOk ? 0 : 1;
+    return FinishStdout(allOk ? 0 : 1);
 }

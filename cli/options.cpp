@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <set>
+#include <utility>
 
 #include "base/textformat.h"
 
@@ -53,8 +53,13 @@ dfa_alpha, beta_dfa, warnings):
                               (default 1)
   --help, --version
 With several FILEs, output paths must contain {name}, replaced by each input's
-base name without its extension.
-Exit status: 0 if every file was analysed, 1 if any failed, 2 for a usage error.
+base name without its extension. No output may be an input, another output
+or the summary (checked before anything is read).
+Exit status: 0 if every file was analysed; a recording that gives no
+regression line (lambda none) is a warning, not a failure. 1 if any file
+failed or a requested output could not be made: a save that failed, a
+--spectrum-png of a recording too short for a spectrum, a write to the
+standard output that failed. 2 for a usage error.
 )";
 
 namespace {
@@ -110,7 +115,88 @@ struct TArgs {
     }
 };
 
+// A path as the file system would resolve it: absolute, with "." and ".."
+// and the symbolic links of its existing part resolved.
+std::filesystem::path NormalPath(const std::string& path) {
+    std::error_code ignored;
+    std::filesystem::path absolute = std::filesystem::absolute(path, ignored);
+    std::filesystem::path resolved = std::filesystem::weakly_canonical(absolute, ignored);
+    return (resolved.empty() ? absolute : resolved).lexically_normal();
+}
+
+// A device, a FIFO or a name of a descriptor (/dev/stdout) is written as it
+// is: any number of outputs may go there without replacing anything.
+bool WritesWithoutReplacing(const std::string& raw, const std::filesystem::path& normal) {
+    for (const char* prefix : {"/dev/stdout", "/dev/stderr", "/dev/fd/", "/proc/self/fd/"}) {
+        if (raw.rfind(prefix, 0) == 0) {
+            return true;
+        }
+    }
+    std::error_code failed;
+    std::filesystem::file_status status = std::filesystem::status(normal, failed);
+    return !failed && std::filesystem::exists(status) &&
+           !std::filesystem::is_regular_file(status) && !std::filesystem::is_directory(status);
+}
+
+struct TNamedPath {
+    std::string shown; // the option and the path as {name} expanded it
+    std::string raw;   // the path alone
+    std::filesystem::path normal;
+};
+
+bool SamePath(const TNamedPath& a, const TNamedPath& b) {
+    if (a.normal == b.normal) {
+        return true;
+    }
+    std::error_code failed;
+    bool same = std::filesystem::equivalent(a.normal, b.normal, failed);
+    return !failed && same;
+}
+
 } // namespace
+
+std::optional<std::string> FindOutputClash(const TCliOptions& options) {
+    std::vector<TNamedPath> inputs;
+    std::vector<TNamedPath> outputs;
+    for (const std::string& file : options.files) {
+        inputs.push_back({file, file, NormalPath(file)});
+    }
+    const std::pair<const char*, const std::string*> patterns[] = {
+        {"--smp", &options.smpPath},
+        {"--csv", &options.csvPath},
+        {"--spectrum-png", &options.spectrumPngPath},
+        {"--series-png", &options.seriesPngPath},
+    };
+    for (const std::string& file : options.files) {
+        for (const auto& [option, pattern] : patterns) {
+            if (pattern->empty()) {
+                continue;
+            }
+            std::string path = ExpandOutputPath(*pattern, file);
+            outputs.push_back({std::string(option) + " " + path, path, NormalPath(path)});
+        }
+    }
+    if (!options.summaryPath.empty()) {
+        outputs.push_back({"--summary " + options.summaryPath, options.summaryPath,
+                           NormalPath(options.summaryPath)});
+    }
+    for (std::size_t i = 0; i < outputs.size(); ++i) {
+        if (WritesWithoutReplacing(outputs[i].raw, outputs[i].normal)) {
+            continue;
+        }
+        for (const TNamedPath& input : inputs) {
+            if (SamePath(outputs[i], input)) {
+                return outputs[i].shown + " would replace the input " + input.shown;
+            }
+        }
+        for (std::size_t j = 0; j < i; ++j) {
+            if (SamePath(outputs[i], outputs[j])) {
+                return outputs[i].shown + " and " + outputs[j].shown + " would write one file";
+            }
+        }
+    }
+    return std::nullopt;
+}
 
 std::optional<TCliOptions> ParseCliOptions(const std::vector<std::string>& args,
                                            std::string& error) {
@@ -259,42 +345,15 @@ std::optional<TCliOptions> ParseCliOptions(const std::vector<std::string>& args,
     if (options.files.size() > 1) {
         for (const std::string* path : {&options.smpPath, &options.csvPath,
                                         &options.spectrumPngPath, &options.seriesPngPath}) {
-            if (path->empty()) {
-                continue;
-            }
-            if (path->find("{name}") == std::string::npos) {
+            if (!path->empty() && path->find("{name}") == std::string::npos) {
                 error = "with several files, output path '" + *path + "' needs {name}";
                 return std::nullopt;
             }
-            std::set<std::string> seen;
-            for (const std::string& file : options.files) {
-                if (!seen.insert(ExpandOutputPath(*path, file)).second) {
-                    error = "two inputs would write " + ExpandOutputPath(*path, file);
-                    return std::nullopt;
-                }
-            }
         }
     }
-    if (!options.summaryPath.empty()) {
-        // The summary is written after every file is done; it must not
-        // replace an input or another output of the run.
-        std::error_code ignored;
-        for (const std::string& file : options.files) {
-            std::vector<std::string> taken = {file};
-            for (const std::string* path : {&options.smpPath, &options.csvPath,
-                                            &options.spectrumPngPath, &options.seriesPngPath}) {
-                if (!path->empty()) {
-                    taken.push_back(ExpandOutputPath(*path, file));
-                }
-            }
-            for (const std::string& other : taken) {
-                if (other == options.summaryPath ||
-                    std::filesystem::equivalent(other, options.summaryPath, ignored)) {
-                    error = "--summary " + options.summaryPath + " would replace " + other;
-                    return std::nullopt;
-                }
-            }
-        }
+    if (std::optional<std::string> clash = FindOutputClash(options)) {
+        error = *clash;
+        return std::nullopt;
     }
     return options;
 }

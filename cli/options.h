@@ -25,4 +25,13 @@ struct TCliOptions : TFileOptions {
 std::optional<TCliOptions> ParseCliOptions(const std::vector<std::string>& args,
                                            std::string& error);
 
+// Checks the run's outputs before anything is read: with every {name}
+// expanded for every input, no output may be an input, another output (of
+// the same or another input) or the summary. Paths are compared made
+// absolute with their existing links resolved, and as files where both
+// exist; devices, FIFOs and descriptor names such as /dev/stdout, which
+// are written without replacing anything, are exempt. Returns a message
+// naming both paths for the first clash.
+std::optional<std::string> FindOutputClash(const TCliOptions& options);
+
 extern const char* const kCliUsage;

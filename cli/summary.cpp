@@ -1,6 +1,7 @@
 #include "cli/summary.h"
 
 #include <optional>
+#include <string_view>
 
 #include "base/textformat.h"
 
@@ -10,10 +11,12 @@ std::string Number(const std::optional<double>& value) {
     return value ? ShortestNumber(*value) : "";
 }
 
-std::string Row(const std::vector<std::string>& fields) {
+// A row; with `nameFirst` the first field is a file name (see CsvNameField).
+std::string Row(const std::vector<std::string>& fields, bool nameFirst = false) {
     std::string row;
     for (std::size_t i = 0; i < fields.size(); ++i) {
-        row += (i ? "," : "") + CsvField(fields[i]);
+        row +=
+            (i ? "," : "") + (i == 0 && nameFirst ? CsvNameField(fields[i]) : CsvField(fields[i]));
     }
     return row + "\r\n";
 }
@@ -26,6 +29,17 @@ std::string CsvField(const std::string& text) {
     }
     std::string quoted = "\"";
     for (char c : text) {
+        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    }
+    return quoted + "\"";
+}
+
+std::string CsvNameField(const std::string& name) {
+    if (name.empty() || std::string_view("=+-@").find(name[0]) == std::string_view::npos) {
+        return CsvField(name);
+    }
+    std::string quoted = "\"'";
+    for (char c : name) {
         quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
     }
     return quoted + "\"";
@@ -100,7 +114,8 @@ std::string SummaryCsv(const TCliOptions& options, const std::vector<TFileReport
              easy ? "whole" : FormatInt(options.bandUpper.value_or(0)),
              easy ? "whole" : FormatInt(options.bandLower.value_or(-40)),
              FormatInt(options.surrogates),
-             FormatInt(static_cast<long long>(options.seed))});
+             FormatInt(static_cast<long long>(options.seed))},
+            true);
     }
     return csv;
 }

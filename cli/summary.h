@@ -17,3 +17,8 @@ std::string SummaryCsv(const TCliOptions& options, const std::vector<TFileReport
 
 // One CSV field as above.
 std::string CsvField(const std::string& text);
+
+// The file-name field: as CsvField, except that a name starting with "=",
+// "+", "-" or "@", which a spreadsheet would run as a formula, is always
+// quoted and has "'" put before it inside the quotes.
+std::string CsvNameField(const std::string& name);

@@ -8,6 +8,7 @@
 
 #include "base/busycursor.h"
 #include "base/messagebox.h"
+#include "base/stdstreams.h"
 #include "gui/commonform.h"
 #include "gui/controls.h"
 #include "gui/mainform.h"
@@ -121,6 +122,7 @@ int RunZittermark(const QStringList& arguments) {
 }
 
 int ZittermarkMain(int argc, char** argv) {
+    OpenMissingStandardDescriptors();
     TApplication app(argc, argv);
     InstallDesktopHooks(app);
     return RunZittermark(QApplication::arguments());

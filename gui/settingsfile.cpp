@@ -245,7 +245,7 @@ TIniLoadResult LoadIniFile(const std::string& path, TIniFile& file, std::string*
         if (errno == ENOENT) {
             return TIniLoadResult::Missing;
         }
-        return fail(TIniLoadResult::Failed, std::strerror(errno));
+        return fail(TIniLoadResult::Failed, ErrnoMessage(errno));
     }
     struct stat info;
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
@@ -275,7 +275,7 @@ TIniLoadResult LoadIniFile(const std::string& path, TIniFile& file, std::string*
             }
             int saved = errno;
             ::close(fd);
-            return fail(TIniLoadResult::Failed, std::strerror(saved));
+            return fail(TIniLoadResult::Failed, ErrnoMessage(saved));
         }
         if (got == 0) {
             break;

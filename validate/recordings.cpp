@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/safefile.h"
 #include "examples/signals.h"
 #include "validate/noise.h"
 
@@ -85,7 +86,7 @@ bool WriteRecording(const TRecordingSetup& setup, const std::string& path, std::
 
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (file == nullptr) {
-        error = path + ": " + std::strerror(errno);
+        error = path + ": " + ErrnoMessage(errno);
         return false;
     }
     bool ok = std::fwrite(header.data(), 1, header.size(), file) == header.size();
@@ -107,11 +108,11 @@ bool WriteRecording(const TRecordingSetup& setup, const std::string& path, std::
         ok = std::fwrite(block.data(), 1, block.size(), file) == block.size();
     }
     if (!ok) {
-        error = path + ": " + std::strerror(errno);
+        error = path + ": " + ErrnoMessage(errno);
     }
     if (std::fclose(file) != 0 && ok) {
         ok = false;
-        error = path + ": " + std::strerror(errno);
+        error = path + ": " + ErrnoMessage(errno);
     }
     if (!ok) {
         std::remove(path.c_str());

@@ -13,6 +13,7 @@
 #include <string>
 #include <sys/mount.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -38,9 +39,11 @@ std::string Quote(const std::string& s) {
     return q + "'";
 }
 
-TRun RunCli(const std::vector<std::string>& args) {
+// Runs zittermark-cli with `args`, in the folder `cwd` when one is given.
+TRun RunCli(const std::vector<std::string>& args, const std::string& cwd = "") {
     TTempDir dir;
-    std::string command = Quote(ZM_CLI_PATH);
+    std::string command = cwd.empty() ? std::string() : "cd " + Quote(cwd) + " && ";
+    command += Quote(ZM_CLI_PATH);
     for (const std::string& arg : args) {
         command += " " + Quote(arg);
     }
@@ -186,6 +189,66 @@ TEST(Cli, HelpVersionAndUsageErrors) {
     }
 }
 
+// An output that would replace an input, another output or the summary is
+// refused before anything is read or written, naming both paths; paths are
+// compared as the file system resolves them.
+TEST(Cli, OutputsNeverReplaceInputsNorEachOther) {
+    struct TCase {
+        std::vector<std::string> args;
+        std::string first, second; // both named in the message
+    };
+    const std::vector<TCase> cases = {
+        {{"--csv", "s.wav", "s.wav"}, "--csv s.wav", "s.wav"},
+        {{"--csv", "{name}.wav", "s.wav"}, "--csv s.wav", "s.wav"},
+        {{"--smp", "t.smp", "t.smp"}, "--smp t.smp", "t.smp"},
+        {{"--smp", "{name}2.smp", "x.wav", "x2.smp"}, "--smp x2.smp", "x2.smp"},
+        {{"--smp", "o/{name}.out", "--csv", "o/{name}.out", "x.wav"},
+         "--csv o/x.out",
+         "--smp o/x.out"},
+        {{"--csv", "o/{name}.csv", "--summary", "./o/x.csv", "x.wav"},
+         "--summary ./o/x.csv",
+         "--csv o/x.csv"},
+        {{"--spectrum-png", "{name}.png", "--series-png", "./{name}.png", "x.wav"},
+         "--series-png ./x.png",
+         "--spectrum-png x.png"},
+        {{"--csv", "sub/../s.wav", "s.wav"}, "--csv sub/../s.wav", "s.wav"},
+        {{"--csv", "link.wav", "s.wav"}, "--csv link.wav", "s.wav"},
+        {{"--csv", "hard.wav", "s.wav"}, "--csv hard.wav", "s.wav"},
+        {{"--csv", "{name}.csv", "--smp", "{name}.csv", "a.wav", "b.wav"},
+         "--smp a.csv",
+         "--csv a.csv"},
+        {{"--csv", "{name}.csv", "--smp", "b.csv", "a.wav"}, "", ""},
+        {{"--csv", "/dev/null", "--smp", "/dev/null", "a.wav"}, "", ""},
+        {{"--csv", "/dev/stdout", "--smp", "/dev/stdout", "a.wav"}, "", ""},
+        {{"--csv", "fifo", "--smp", "fifo", "a.wav"}, "", ""},
+    };
+    for (const TCase& test : cases) {
+        TTempDir dir;
+        WriteFileBytes(dir.File("s.wav"), "input");
+        WriteFileBytes(dir.File("x2.smp"), "input");
+        std::filesystem::create_directory(dir.File("sub"));
+        std::filesystem::create_symlink("s.wav", dir.File("link.wav"));
+        std::filesystem::create_hard_link(dir.File("s.wav"), dir.File("hard.wav"));
+        ASSERT_EQ(::mkfifo(dir.File("fifo").c_str(), 0600), 0);
+        std::string shown;
+        for (const std::string& a : test.args) {
+            shown += a + " ";
+        }
+        TRun run = RunCli(test.args, dir.Path());
+        if (test.first.empty()) {
+            EXPECT_NE(run.exitCode, 2) << shown << run.err;
+            continue;
+        }
+        EXPECT_EQ(run.exitCode, 2) << shown;
+        EXPECT_NE(run.err.find(test.first), std::string::npos) << shown << run.err;
+        EXPECT_NE(run.err.find(test.second), std::string::npos) << shown << run.err;
+        EXPECT_TRUE(run.out.empty()) << shown;
+        EXPECT_EQ(ReadFileBytes(dir.File("s.wav")), "input") << shown;
+        EXPECT_EQ(ReadFileBytes(dir.File("x2.smp")), "input") << shown;
+        EXPECT_FALSE(FileExists(dir.File("o"))) << shown;
+    }
+}
+
 TEST(Cli, OneOverFLoudnessGivesLambdaNearOneInTheAmplitudeMode) {
     TTempDir dir;
     std::string pink =
@@ -260,6 +323,40 @@ TEST(Cli, ARecordingShorterThanOneWindowHasNoSpectrumToDraw) {
     TRun png = RunCli({"--spectrum-png", dir.File("short.png"), wave});
     EXPECT_EQ(png.exitCode, 1);
     EXPECT_FALSE(FileExists(dir.File("short.png")));
+}
+
+// A recording that gives no regression line is a warning; an output asked
+// for that cannot be made is a failure.
+TEST(Cli, NoLineIsAWarningAndAMissingOutputAFailure) {
+    struct TCase {
+        std::vector<std::string> options;
+        int exitCode;
+        const char* written; // the output file that must exist, or ""
+    };
+    const std::vector<TCase> cases = {
+        {{}, 0, ""},
+        {{"--json"}, 0, ""},
+        {{"--smp", "one.smp"}, 0, "one.smp"},
+        {{"--csv", "one.csv"}, 0, "one.csv"},
+        {{"--series-png", "series.png"}, 0, "series.png"},
+        {{"--summary", "summary.csv"}, 0, "summary.csv"},
+        {{"--spectrum-png", "spectrum.png"}, 1, ""},
+        {{"--csv", "one.csv", "--spectrum-png", "spectrum.png"}, 1, "one.csv"},
+    };
+    for (const TCase& test : cases) {
+        TTempDir dir;
+        WriteWave(dir, "one.wav", std::vector<double>(100, 0.0), 8000);
+        std::vector<std::string> args = test.options;
+        args.push_back("one.wav");
+        TRun run = RunCli(args, dir.Path());
+        const std::string shown = test.options.empty() ? "no output" : test.options[0];
+        EXPECT_EQ(run.exitCode, test.exitCode) << shown << ": " << run.err;
+        EXPECT_NE(run.out.find("one.wav"), std::string::npos) << shown << ": still reported";
+        if (*test.written) {
+            EXPECT_TRUE(FileExists(dir.File(test.written))) << shown;
+        }
+        EXPECT_FALSE(FileExists(dir.File("spectrum.png"))) << shown;
+    }
 }
 
 TEST(Cli, FailedFilesAreReportedAndTheOthersStillRun) {
@@ -465,6 +562,91 @@ TEST(CliTrust, ShortRecordingsGiveNullsAndWarningsNotZeros) {
     EXPECT_TRUE(hasWarning(lines[1], "too short for DFA"));
 }
 
+namespace {
+
+// The Latin-1 characters of a UTF-8 text as bytes.
+std::string Latin1Bytes(const std::string& utf8) {
+    std::string bytes;
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(utf8[i]);
+        if (c >= 0xC0 && i + 1 < utf8.size()) {
+            bytes += static_cast<char>(((c & 0x1F) << 6) | (utf8[++i] & 0x3F));
+        } else {
+            bytes += static_cast<char>(c);
+        }
+    }
+    return bytes;
+}
+
+} // namespace
+
+// Any name a file system allows gives one valid JSON line and one plain line,
+// and the exact bytes of a name that is not UTF-8 can be read back.
+TEST(CliNames, NamesThatAreNotUtf8OrHoldControlCharactersStayOneLine) {
+    struct TCase {
+        std::string name;
+        std::string shownFile;  // "file" in the JSON line
+        bool bytesField;        // whether "file_bytes" is there
+        std::string plainStart; // the plain line starts with this
+    };
+    const std::vector<TCase> cases = {
+        {"caf\xe9.wav", "caf\xef\xbf\xbd.wav", true, "caf\xe9.wav: count="},
+        {"\xc3\xa9t\xc3\xa9.wav", "\xc3\xa9t\xc3\xa9.wav", false, "\xc3\xa9t\xc3\xa9.wav: count="},
+        {"\xed\xa0\x80\xc0\xaf.wav",
+         "\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd.wav", true,
+         "\xed\xa0\x80\xc0\xaf.wav: count="},
+        {"two\nlines.wav", "two\nlines.wav", false, "two\\nlines.wav: count="},
+        {"tab\tand\x01.wav", "tab\tand\x01.wav", false, "tab\\tand\\x01.wav: count="},
+    };
+    for (const TCase& test : cases) {
+        SCOPED_TRACE(test.plainStart);
+        TTempDir dir;
+        WriteWave(dir, test.name, Square(16000), 8000);
+        TRun plain = RunCli({test.name}, dir.Path());
+        ASSERT_EQ(plain.exitCode, 0) << plain.err;
+        EXPECT_EQ(std::count(plain.out.begin(), plain.out.end(), '\n'), 1) << plain.out;
+        EXPECT_EQ(plain.out.rfind(test.plainStart, 0), 0u) << plain.out;
+
+        TRun json = RunCli({"--json", test.name}, dir.Path());
+        ASSERT_EQ(json.exitCode, 0) << json.err;
+        EXPECT_EQ(std::count(json.out.begin(), json.out.end(), '\n'), 1) << json.out;
+        std::vector<TJson> lines = JsonLines(json);
+        ASSERT_EQ(lines.size(), 1u);
+        EXPECT_EQ(lines[0]["file"].text, test.shownFile);
+        EXPECT_EQ(lines[0].Has("file_bytes"), test.bytesField);
+        if (test.bytesField) {
+            EXPECT_EQ(Latin1Bytes(lines[0]["file_bytes"].text), test.name);
+        }
+    }
+}
+
+// A spreadsheet runs a field starting with =, +, - or @ as a formula; the
+// summary keeps such names text.
+TEST(CliNames, SummaryNamesNeverReadAsFormulas) {
+    TTempDir dir;
+    const std::vector<std::pair<std::string, std::string>> names = {
+        {"=1+2.wav", "\"'=1+2.wav\""},
+        {"+x.wav", "\"'+x.wav\""},
+        {"-x.wav", "\"'-x.wav\""},
+        {"@SUM(A1).wav", "\"'@SUM(A1).wav\""},
+        {"=\"q\",x.wav", "\"'=\"\"q\"\",x.wav\""},
+        {"plain.wav", "plain.wav"},
+    };
+    std::vector<std::string> args = {"--summary", "summary.csv", "--"};
+    for (const auto& [name, field] : names) {
+        WriteWave(dir, name, Square(16000), 8000);
+        args.push_back(name);
+    }
+    TRun run = RunCli(args, dir.Path());
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::string csv = ReadFileBytes(dir.File("summary.csv"));
+    std::size_t row = csv.find("\r\n") + 2;
+    for (const auto& [name, field] : names) {
+        EXPECT_EQ(csv.compare(row, field.size() + 1, field + ","), 0) << csv.substr(row, 40);
+        row = csv.find("\r\n", row) + 2;
+    }
+}
+
 TEST(CliTrust, ShuffledCopiesAreReproducibleBySeedAndIndependentOfJobs) {
     TTempDir dir;
     std::vector<std::string> files = {PinkTone(dir, "a.wav", 31, 30),
@@ -620,6 +802,81 @@ TEST(CliSaves, FailedSavesOnAFullVolumeKeepThePreviousFiles) {
     }
     EXPECT_EQ(entries, 4) << "no temporary file is left behind";
     ::umount(mountPoint.c_str());
+}
+
+namespace {
+
+// The exit status of a shell command line.
+int ShellStatus(const std::string& command) {
+    int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+} // namespace
+
+// A report that cannot be written to the standard output is a failure, for
+// the results, the usage text and the version alike.
+TEST(CliStreams, AFailedStandardOutputExitsOne) {
+    TTempDir dir;
+    const std::string good = WriteWave(dir, "good.wav", Square(16000), 8000);
+    const std::string cli = Quote(ZM_CLI_PATH);
+    const std::string err = " 2>" + Quote(dir.File("err"));
+    const std::vector<std::string> commands = {
+        cli + " --json " + Quote(good) + " >/dev/full",
+        cli + " " + Quote(good) + " >/dev/full",
+        cli + " --help >/dev/full",
+        cli + " --version >/dev/full",
+    };
+    for (const std::string& command : commands) {
+        EXPECT_EQ(ShellStatus(command + err), 1) << command;
+        EXPECT_NE(ReadFileBytes(dir.File("err")).find("cannot write the standard output"),
+                  std::string::npos)
+            << command;
+    }
+    EXPECT_EQ(ShellStatus(cli + " --json " + Quote(good) + " >/dev/null" + err), 0);
+
+    std::string mountPoint = dir.File("small");
+    std::filesystem::create_directory(mountPoint);
+    if (::mount("tmpfs", mountPoint.c_str(), "tmpfs", 0, "size=64k") != 0) {
+        GTEST_SKIP() << "cannot mount a small tmpfs here";
+    }
+    FillFileSystem(mountPoint);
+    EXPECT_EQ(ShellStatus(cli + " --json " + Quote(good) + " >" + Quote(mountPoint + "/out") + err),
+              1);
+    ::umount(mountPoint.c_str());
+}
+
+// Started with its standard output or error closed, the program must not
+// let its files take those numbers: report lines and messages would end up
+// inside the saved files.
+TEST(CliStreams, ClosedStandardDescriptorsKeepReportsOutOfTheFiles) {
+    TTempDir dir;
+    std::vector<std::string> files;
+    for (int i = 0; i < 4; ++i) {
+        files.push_back(
+            WriteWave(dir, "tone" + std::to_string(i) + ".wav", Square(16000 + 800 * i), 8000));
+    }
+    std::string command = "cd " + Quote(dir.Path()) + " && " + Quote(ZM_CLI_PATH) +
+                          " --jobs 1 --smp 'out/{name}.smp' --csv 'out/{name}.csv'"
+                          " --spectrum-png 'out/{name}.png'";
+    // A missing file after each recording: its message is printed while the
+    // next recording's files are being written.
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        command += " " + Quote(files[i]) + " missing" + std::to_string(i) + ".wav";
+    }
+    std::filesystem::create_directory(dir.File("out"));
+    for (const char* closing : {" >&-", " 2>&-", " >&- 2>&-", " <&- >&- 2>&-"}) {
+        EXPECT_EQ(ShellStatus(command + closing), 1) << closing << ": the missing files fail";
+        for (int i = 0; i < 4; ++i) {
+            for (const char* ext : {".smp", ".csv", ".png"}) {
+                std::string bytes = ReadFileBytes(dir.File("out/tone" + std::to_string(i) + ext));
+                EXPECT_FALSE(bytes.empty()) << closing << ext;
+                for (const char* report : {"count=", "zittermark-cli", "missing"}) {
+                    EXPECT_EQ(bytes.find(report), std::string::npos) << closing << ext;
+                }
+            }
+        }
+    }
 }
 
 // Many recordings shared out by GNU parallel: each job's JSON line arrives

