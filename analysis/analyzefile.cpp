@@ -67,9 +67,13 @@ void Analyze(const TFileOptions& options, const std::string& file, TResampler re
     report.count = series.count;
     report.period = series.period;
 
-    if (!options.smpPath.empty() && !series.SaveToFile(ExpandOutputPath(options.smpPath, file))) {
-        Fail(report, std::string(kSaveFailedMessage) + " (" +
-                         ExpandOutputPath(options.smpPath, file) + ")");
+    if (!options.smpPath.empty()) {
+        const std::string path = ExpandOutputPath(options.smpPath, file);
+        std::string problem;
+        if (!series.SaveToFile(path, &problem)) {
+            Fail(report,
+                 (problem.empty() ? std::string(kSaveFailedMessage) : problem) + " (" + path + ")");
+        }
     }
     if (!options.seriesPngPath.empty()) {
         std::string path = ExpandOutputPath(options.seriesPngPath, file);

@@ -36,9 +36,16 @@ public:
     void SetUnit(const std::string& text);
 
     // Writes the series as a sample file (CR LF line ends, the title line in
-    // CP932) through a temporary file and a rename. Returns false on any
-    // failure, leaving an existing file intact; shows nothing.
-    bool SaveToFile(const std::string& name) const;
+    // CP932, the unit in CP932 where it has a CP932 form and in UTF-8
+    // otherwise) through a temporary file and a rename. Returns false on any
+    // failure, leaving an existing file intact; shows nothing. A series the
+    // file cannot represent (SaveProblem) is refused with that text in
+    // `problem`, when given.
+    bool SaveToFile(const std::string& name, std::string* problem = nullptr) const;
+
+    // Why the series cannot be written as a sample file (its period would be
+    // written as 0.000000), or "" when it can.
+    std::string SaveProblem() const;
 
     // The exact bytes SaveToFile writes.
     std::string SampleFileText() const;
@@ -64,4 +71,8 @@ public:
     int count = 0;
     double period = 0.0; // seconds between two values
     std::string unit;    // "Hz", "RMS" or what a sample file declares
+
+    // Why the last sampling failed, when the reader could tell (a WAV file
+    // in an encoding other than integer PCM); "" otherwise.
+    std::string problem;
 };

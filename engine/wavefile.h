@@ -14,7 +14,7 @@
 
 // The first 18 bytes of the "fmt " chunk contents, little-endian, file order.
 struct TWaveFormat {
-    uint16_t formatTag = 0;     // stored, otherwise ignored
+    uint16_t formatTag = 0;     // 1 (PCM) or 0xFFFE (extensible with a PCM sub-format)
     uint16_t channels = 0;      // 1 mono, 2 stereo
     int32_t sampleRate = 0;     // frames per second
     uint32_t byteRate = 0;      // stored, never used
@@ -37,8 +37,9 @@ public:
     // chunk at all or none before "data", an "fmt " chunk shorter than 16
     // bytes, blockAlign 0 or not channels * bits / 8, sampleRate 0 or
     // negative, channels 0 or more than 2, or a sample width other than 8, 16
-    // or 24 bits. Of several "data" chunks the last one that follows an
-    // "fmt " chunk counts, read with the format that precedes it. A chunk
+    // or 24 bits, or an encoding other than integer PCM (format tag 1, or
+    // 0xFFFE with the PCM sub-format GUID), which also sets `problem`. Of several "data" chunks the
+    // last one that follows an "fmt " chunk counts, read with the format that precedes it. A chunk
     // that runs past the end of the file ends the walk; a "data" chunk that
     // does is read up to the end of the file.
     // A file with an "fmt " chunk but without "data" opens with frameCount 0.
@@ -68,6 +69,10 @@ public:
     void Close();
 
     bool IsOpen() const { return file != nullptr; }
+
+    // Why the last Open refused the file, when the reason is worth telling
+    // the user (an encoding other than integer PCM); "" otherwise.
+    std::string problem;
 
     TWaveFormat format;
     // Position of the first byte of the "data" chunk contents.

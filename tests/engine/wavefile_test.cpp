@@ -5,6 +5,7 @@
 #include <sstream>
 #include <vector>
 
+#include "engine/waveanalyze.h"
 #include "examples/signals.h"
 #include "tests/support/testsupport.h"
 
@@ -297,6 +298,67 @@ INSTANTIATE_TEST_SUITE_P(
                      })},
         TRefusalCase{"Bits12", Mutated([](std::string& s) { PutLe16(s, kBitsAt, 12); })},
         TRefusalCase{"Bits0", Mutated([](std::string& s) { PutLe16(s, kBitsAt, 0); })}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// ---------------------------------------------------------------------------
+// Encodings other than integer PCM
+
+struct TEncodingCase {
+    const char* name;
+    uint16_t formatTag;
+    uint16_t subFormat; // of the 40-byte extensible record, when formatTag is 0xFFFE
+    uint32_t fmtSize;
+    uint16_t bits;
+    const char* problem; // "" when the file opens
+};
+
+class WaveFileEncoding : public ::testing::TestWithParam<TEncodingCase> {};
+
+TEST_P(WaveFileEncoding, OnlyIntegerPcmOpensAndOthersAreNamed) {
+    const TEncodingCase& c = GetParam();
+    TWavBuilder builder;
+    builder.formatTag = c.formatTag;
+    builder.subFormat = c.subFormat;
+    builder.fmtSize = c.fmtSize;
+    builder.bitsPerSample = c.bits;
+    const std::string bytes = builder.Build({1, 2, 3, 4});
+    TWaveFile wave;
+    EXPECT_EQ(OpenBytes(wave, bytes), std::string(c.problem).empty());
+    EXPECT_EQ(wave.problem, c.problem);
+
+    // The sampler passes the reason on.
+    TTempDir dir;
+    const std::string path = dir.File("a.wav");
+    WriteFileBytes(path, bytes);
+    TWaveAnalyze series;
+    EXPECT_EQ(series.SampleAmplitude(path, 0.005), std::string(c.problem).empty());
+    EXPECT_EQ(series.problem, c.problem);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tags, WaveFileEncoding,
+    ::testing::Values(
+        TEncodingCase{"Pcm", 1, 1, 16, 16, ""},
+        TEncodingCase{"ExtensiblePcm", 0xFFFE, 1, 40, 16, ""},
+        TEncodingCase{"MuLaw", 7, 1, 16, 8,
+                      "µ-law(フォーマットタグ 0x0007)のWAVファイルです。整数PCMのみ読み込めます。"},
+        TEncodingCase{"ALaw", 6, 1, 18, 8,
+                      "A-law(フォーマットタグ 0x0006)のWAVファイルです。整数PCMのみ読み込めます。"},
+        TEncodingCase{"Float16", 3, 1, 16, 16,
+                      "浮動小数点(フォーマットタグ 0x0003)のWAVファイルです。"
+                      "整数PCMのみ読み込めます。"},
+        TEncodingCase{"UnknownTag", 0x1234, 1, 16, 16,
+                      "不明な形式(フォーマットタグ 0x1234)のWAVファイルです。"
+                      "整数PCMのみ読み込めます。"},
+        TEncodingCase{"ExtensibleMuLaw", 0xFFFE, 7, 40, 8,
+                      "拡張形式(フォーマットタグ 0xFFFE)、サブフォーマット µ-law(0x0007)の"
+                      "WAVファイルです。整数PCMのみ読み込めます。"},
+        TEncodingCase{"ExtensibleFloat", 0xFFFE, 3, 40, 16,
+                      "拡張形式(フォーマットタグ 0xFFFE)、サブフォーマット 浮動小数点(0x0003)の"
+                      "WAVファイルです。整数PCMのみ読み込めます。"},
+        TEncodingCase{"ExtensibleWithoutSubFormat", 0xFFFE, 1, 18, 16,
+                      "拡張形式(フォーマットタグ 0xFFFE)で、サブフォーマットが読めない"
+                      "WAVファイルです。整数PCMのみ読み込めます。"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // ---------------------------------------------------------------------------
