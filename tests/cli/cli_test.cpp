@@ -173,6 +173,11 @@ TEST(Cli, HelpVersionAndUsageErrors) {
         {"--summary", "x.wav", "x.wav"},
         {"--summary", "a.csv", "--csv", "{name}.csv", "a.wav", "b.wav"},
         {"--mode"},
+        // Sample files are analysed as they are: sampling options would be ignored.
+        {"--mode", "fixed", "--period-ms", "10", "a.smp"},
+        {"--mode", "fixed", "--bias", "8", "a.smp", "b.SMP"},
+        {"--sampling", "amplitude", "a.smp"},
+        {"--sampling", "frequency", "--mode", "fixed", "a.smp"},
     };
     for (const auto& args : bad) {
         TRun run = RunCli(args);
@@ -183,6 +188,17 @@ TEST(Cli, HelpVersionAndUsageErrors) {
         EXPECT_EQ(run.exitCode, 2) << shown;
         EXPECT_NE(run.err.find("zittermark-cli: "), std::string::npos) << shown;
         EXPECT_TRUE(run.out.empty()) << shown;
+    }
+}
+
+TEST(Cli, SamplingOptionsApplyWhenAnyInputIsAWavFile) {
+    // Accepted, so the missing files fail one by one (exit 1), not as usage.
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--sampling", "amplitude", "missing.smp", "missing.wav"},
+          std::vector<std::string>{"--mode", "fixed", "--period-ms", "10", "--bias", "8",
+                                   "missing.wav", "missing.smp"}}) {
+        TRun run = RunCli(args);
+        EXPECT_EQ(run.exitCode, 1) << args[0] << " " << run.err;
     }
 }
 
@@ -360,6 +376,12 @@ TEST(Cli, WritesBothGraphsAsPng) {
     };
     EXPECT_EQ(size(ReadFileBytes(spectrum)), std::make_pair(284u, 350u));
     EXPECT_EQ(size(ReadFileBytes(series)), std::make_pair(400u, 150u));
+
+    // Without --series-size the graph has the size the sampling window shows.
+    std::string shown = dir.File("shown.png");
+    run = RunCli({"--series-png", shown, wave});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(size(ReadFileBytes(shown)), std::make_pair(800u, 320u));
 }
 
 namespace {
