@@ -485,6 +485,16 @@ TEST(CliTrust, ShortRecordingsGiveNullsAndWarningsNotZeros) {
     }
     EXPECT_TRUE(hasWarning(lines[1], "fewer than 3 groups"));
     EXPECT_TRUE(hasWarning(lines[1], "too short for DFA"));
+
+    // A silent minute: windows enough, but no power to fit a line to.
+    std::string quiet = WriteWave(dir, "quiet.wav", std::vector<double>(8000 * 60, 0.0), 8000);
+    TRun silentRun = RunCli({"--json", "--sampling", "amplitude", quiet});
+    ASSERT_EQ(silentRun.exitCode, 0) << silentRun.err;
+    std::vector<TJson> silentLines = JsonLines(silentRun);
+    ASSERT_EQ(silentLines.size(), 1u);
+    EXPECT_EQ(silentLines[0]["lambda"].kind, TJson::Null);
+    EXPECT_TRUE(hasWarning(silentLines[0], "the spectrum is all zero (silent input)"))
+        << silentRun.out;
 }
 
 TEST(CliTrust, ShuffledCopiesAreReproducibleBySeedAndIndependentOfJobs) {
