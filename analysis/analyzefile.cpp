@@ -66,6 +66,7 @@ void Analyze(const TFileOptions& options, const std::string& file, TResampler re
     }
     report.count = series.count;
     report.period = series.period;
+    report.warnings = series.warnings;
 
     if (!options.smpPath.empty()) {
         const std::string path = ExpandOutputPath(options.smpPath, file);
@@ -137,7 +138,7 @@ void Analyze(const TFileOptions& options, const std::string& file, TResampler re
         report.dfaAlpha = check.dfa->alpha;
         report.betaDfa = check.dfa->beta;
     }
-    report.warnings = std::move(check.warnings);
+    report.warnings.insert(report.warnings.end(), check.warnings.begin(), check.warnings.end());
 
     if (options.surrogates > 0 && drawing.hasLine) {
         std::optional<TSurrogateSummary> summary = SummarizeSurrogates(

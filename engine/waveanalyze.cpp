@@ -201,6 +201,7 @@ struct TSampledSeries {
     std::unique_ptr<double[]> values;
     int count = 0;
     double period = 0.0;
+    std::vector<std::string> warnings;
 };
 
 enum class TSamplingRule { Frequency, Amplitude };
@@ -340,6 +341,17 @@ std::optional<TSampledSeries> SampleWindows(const std::string& name, double requ
         }
     } catch (const std::bad_alloc&) {
         return std::nullopt;
+    }
+    if (wave.ReadFailed()) {
+        // Zero-padding the frames that could not be read would pass off a
+        // damaged series as the recording's.
+        problem = wave.problem;
+        return std::nullopt;
+    }
+    if (wave.declaredFrames > wave.frameCount) {
+        result.warnings.push_back("the file holds " + std::to_string(wave.frameCount) + " of " +
+                                  std::to_string(wave.declaredFrames) +
+                                  " frames its header declares");
     }
     wave.Close();
     return result;
@@ -621,6 +633,7 @@ bool TWaveAnalyze::SampleFrequency(const std::string& name, double period, doubl
     values = std::move(sampled->values);
     count = sampled->count;
     this->period = sampled->period;
+    warnings = std::move(sampled->warnings);
     return true;
 }
 
@@ -634,6 +647,7 @@ bool TWaveAnalyze::SampleAmplitude(const std::string& name, double period) {
     values = std::move(sampled->values);
     count = sampled->count;
     this->period = sampled->period;
+    warnings = std::move(sampled->warnings);
     return true;
 }
 
@@ -800,6 +814,7 @@ bool TWaveAnalyze::LoadFromStream(std::istream& stream, std::uint64_t streamSize
     }
 
     values = std::move(newValues);
+    warnings.clear();
     count = static_cast<int>(declared);
     period = *newPeriod;
     unit = std::move(*newUnit);

@@ -7,6 +7,7 @@
 #include <istream>
 #include <memory>
 #include <string>
+#include <vector>
 
 class TWaveAnalyze {
 public:
@@ -75,4 +76,7 @@ public:
     // Why the last sampling failed, when the reader could tell (a WAV file
     // in an encoding other than integer PCM); "" otherwise.
     std::string problem;
+    // What the last sampling or load found worth telling beside the series
+    // (a WAV file shorter than its header claims); replaced with the series.
+    std::vector<std::string> warnings;
 };

@@ -138,6 +138,8 @@ bool TWaveFile::Open(std::unique_ptr<std::istream> stream) {
 bool TWaveFile::Walk() {
     format = TWaveFormat();
     problem.clear();
+    readFailed = false;
+    declaredFrames = 0;
     dataOffset = 0;
     dataSize = 0;
     frameCount = 0;
@@ -174,6 +176,7 @@ bool TWaveFile::Walk() {
     bool orphanData = false;
     TWaveFormat current;
     TWaveFormat dataFormat;
+    uint32_t declaredDataSize = 0;
     std::optional<uint16_t> currentSubFormat;
     std::optional<uint16_t> dataSubFormat;
     int64_t position = 12;
@@ -227,6 +230,7 @@ bool TWaveFile::Walk() {
                 // Only the bytes the file really holds count, so that no
                 // reader ever sizes anything by a claim the file cannot back.
                 dataSize = static_cast<uint32_t>(available);
+                declaredDataSize = size;
             } else {
                 orphanData = true;
             }
@@ -282,6 +286,7 @@ bool TWaveFile::Walk() {
         return false;
     }
     frameCount = dataSize / format.blockAlign;
+    declaredFrames = haveData ? declaredDataSize / format.blockAlign : 0;
 
     in.clear();
     in.seekg(dataOffset);
@@ -315,6 +320,17 @@ unsigned TWaveFile::ReadBytes(unsigned n, const unsigned char** data) {
         file->read(reinterpret_cast<char*>(buffer.data()), static_cast<std::streamsize>(bytes));
         const uint32_t got =
             static_cast<uint32_t>(static_cast<std::size_t>(file->gcount()) / align);
+        if (got < frames) {
+            // The frames asked for were all there when the file was opened:
+            // it has shrunk since, or the device failed. Nothing more is
+            // read, and the reader's user learns why.
+            readFailed = true;
+            problem = "データの途中で読み込みに失敗しました(" +
+                      std::to_string(static_cast<uint64_t>(nextFrame) + got) + " / " +
+                      std::to_string(frameCount) + "フレーム目、" +
+                      (file->bad() ? "読み込みエラー" : "ファイルが短くなっています") + ")。";
+            frameCount = nextFrame + got;
+        }
         nextFrame += got;
         bufferEnd = static_cast<std::size_t>(got) * align;
         if (got == 0) {

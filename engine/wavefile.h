@@ -70,9 +70,15 @@ public:
 
     bool IsOpen() const { return file != nullptr; }
 
-    // Why the last Open refused the file, when the reason is worth telling
-    // the user (an encoding other than integer PCM); "" otherwise.
+    // Why the last Open refused the file, or why reading stopped short,
+    // when the reason is worth telling the user (an encoding other than
+    // integer PCM, a read that failed inside the data); "" otherwise.
     std::string problem;
+
+    // A read inside the data chunk got fewer bytes than the file held when
+    // it was opened (the file shrank, or the device failed); frameCount is
+    // then cut to the frames read and nothing more is read.
+    bool ReadFailed() const { return readFailed; }
 
     TWaveFormat format;
     // Position of the first byte of the "data" chunk contents.
@@ -82,6 +88,9 @@ public:
     uint32_t dataSize = 0;
     // dataSize / blockAlign.
     uint32_t frameCount = 0;
+    // The data chunk's size as its header states it, over blockAlign: more
+    // than frameCount when the file is shorter than its header claims.
+    uint32_t declaredFrames = 0;
 
 private:
     bool Walk();
@@ -94,6 +103,7 @@ private:
 
     std::unique_ptr<std::istream> file;
     int64_t fileSize = 0;
+    bool readFailed = false;
     uint32_t nextFrame = 0; // frames taken from the stream
     // Frame bytes read ahead: the call reads at least kReadAheadBytes (or the
     // rest of the data) at once, so that short reads cost no system call

@@ -1,5 +1,6 @@
 #include "engine/wavefile.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sstream>
@@ -208,6 +209,79 @@ TEST(WaveFile, TruncatedDataIsReadUpToTheEndOfTheFile) {
     EXPECT_EQ(wave.ReadFrames(out.data(), 1000), 300);
     EXPECT_EQ(out[299], 0x0201 / 32768.0f);
     EXPECT_EQ(wave.ReadFrames(out.data(), 1000), 0);
+    EXPECT_EQ(wave.declaredFrames, 1000u);
+    EXPECT_FALSE(wave.ReadFailed()) << "the bytes there were all read";
+
+    // The sampler reads the same and says how much of the data is missing.
+    TTempDir dir;
+    const std::string path = dir.File("short.wav");
+    WriteFileBytes(path, bytes);
+    TWaveAnalyze series;
+    ASSERT_TRUE(series.SampleAmplitude(path, 0.005));
+    EXPECT_EQ(series.count, 8);
+    EXPECT_EQ(series.warnings,
+              std::vector<std::string>{"the file holds 300 of 1000 frames its header declares"});
+    // A whole file has no such warning.
+    WriteFileBytes(path, TWavBuilder().Build({1, 2, 3}));
+    ASSERT_TRUE(series.SampleAmplitude(path, 0.005));
+    EXPECT_TRUE(series.warnings.empty());
+}
+
+namespace {
+
+// A stream whose size is the whole text but whose reads end after `limit`
+// bytes, as a file that shrinks after it was opened or a failing device.
+class TShrinkingBuffer : public std::stringbuf {
+public:
+    TShrinkingBuffer(const std::string& text, std::streamoff limit)
+        : std::stringbuf(text, std::ios::in), limit(limit) {}
+
+protected:
+    int_type underflow() override {
+        if (gptr() - eback() >= limit) {
+            return traits_type::eof();
+        }
+        return std::stringbuf::underflow();
+    }
+    std::streamsize xsgetn(char* s, std::streamsize n) override {
+        const std::streamoff at = gptr() - eback();
+        return std::stringbuf::xsgetn(s, std::max<std::streamsize>(0, std::min(n, limit - at)));
+    }
+
+private:
+    std::streamoff limit;
+};
+
+class TShrinkingStream : public std::istream {
+public:
+    TShrinkingStream(const std::string& text, std::streamoff limit)
+        : std::istream(nullptr), buffer(text, limit) {
+        rdbuf(&buffer);
+    }
+
+private:
+    TShrinkingBuffer buffer;
+};
+
+} // namespace
+
+TEST(WaveFile, AReadThatEndsInsideTheDataFailsAndSaysSo) {
+    std::vector<int32_t> samples(1000);
+    for (int i = 0; i < 1000; ++i) {
+        samples[i] = i;
+    }
+    // The stream ends after 44 + 2 * 600 bytes: 600 of 1000 frames.
+    TWaveFile wave;
+    ASSERT_TRUE(
+        wave.Open(std::make_unique<TShrinkingStream>(TWavBuilder().Build(samples), 44 + 1200)));
+    EXPECT_EQ(wave.frameCount, 1000u);
+    std::vector<float> out(1000);
+    EXPECT_EQ(wave.ReadFrames(out.data(), 1000), 600);
+    EXPECT_TRUE(wave.ReadFailed());
+    EXPECT_NE(wave.problem.find("600 / 1000"), std::string::npos) << wave.problem;
+    EXPECT_EQ(out[599], 599 / 32768.0f);
+    EXPECT_EQ(wave.ReadFrames(out.data(), 1000), 0);
+    EXPECT_EQ(wave.frameCount, 600u);
 }
 
 TEST(WaveFile, FileWithoutDataOpensEmpty) {
