@@ -497,6 +497,19 @@ TEST(CliTrust, ShortRecordingsGiveNullsAndWarningsNotZeros) {
         << silentRun.out;
 }
 
+TEST(CliTrust, AFileShorterThanItsHeaderIsAnalysedWithAWarning) {
+    TTempDir dir;
+    std::string wave = PinkTone(dir, "cut.wav", 7, 10);
+    std::string bytes = ReadFileBytes(wave);
+    // 10 s at 8000 Hz, 16-bit mono: keep the header and 40000 of 80000 frames.
+    WriteFileBytes(wave, bytes.substr(0, 44 + 80000));
+    TRun run = RunCli({"--json", "--sampling", "amplitude", wave});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("\"the file holds 40000 of 80000 frames its header declares\""),
+              std::string::npos)
+        << run.out;
+}
+
 TEST(CliTrust, ShuffledCopiesAreReproducibleBySeedAndIndependentOfJobs) {
     TTempDir dir;
     std::vector<std::string> files = {PinkTone(dir, "a.wav", 31, 30),
