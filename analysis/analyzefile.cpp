@@ -4,6 +4,7 @@
 #include <cmath>
 #include <exception>
 #include <memory>
+#include <string>
 
 #include "analysis/samplinggraph.h"
 #include "analysis/spectrumplot.h"
@@ -92,6 +93,11 @@ void Analyze(const TFileOptions& options, const std::string& file, TResampler re
         return;
     }
     view.TakeSpectrum(fft.get(), fft->count, dataFraction, fftPeriod, series.period);
+    if (series.count > fft->count) {
+        report.warnings.push_back("series of " + std::to_string(series.count) +
+                                  " values decimated to " + std::to_string(fft->count) +
+                                  " with an anti-alias filter");
+    }
     report.fftSize = view.fftSize;
     report.binCount = view.binCount;
 

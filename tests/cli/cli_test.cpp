@@ -510,6 +510,25 @@ TEST(CliTrust, AFileShorterThanItsHeaderIsAnalysedWithAWarning) {
         << run.out;
 }
 
+TEST(CliTrust, OnlySeriesBeyondTheGridAreDecimatedAndSaySo) {
+    TTempDir dir;
+    for (int count : {262144, 300000}) {
+        std::string smp = dir.File("long" + std::to_string(count) + ".smp");
+        std::string text =
+            kSampleTitle + "0.025000," + std::to_string(count) + ",\"RMS\"\r\n\"Samples\"\r\n";
+        for (int i = 0; i < count; ++i) {
+            text += (i % 2 ? "1\r\n" : "0.5\r\n");
+        }
+        WriteFileBytes(smp, text);
+        TRun run = RunCli({"--json", smp});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        const bool warned =
+            run.out.find("\"series of 300000 values decimated to 262144 with an anti-alias "
+                         "filter\"") != std::string::npos;
+        EXPECT_EQ(warned, count > 262144) << run.out;
+    }
+}
+
 TEST(CliTrust, ShuffledCopiesAreReproducibleBySeedAndIndependentOfJobs) {
     TTempDir dir;
     std::vector<std::string> files = {PinkTone(dir, "a.wav", 31, 30),
