@@ -401,10 +401,8 @@ public:
                 break;
             }
             any = true;
-            ++consumed;
             if (c == '\r' && buffer->sgetc() == '\n') {
                 buffer->sbumpc();
-                ++consumed;
                 c = '\n';
             }
             if (c == '\n') {
@@ -432,12 +430,8 @@ public:
     // The number of the line last read, counting from 1.
     uint64_t LineNumber() const { return lines; }
 
-    // Bytes taken from the stream so far.
-    uint64_t Consumed() const { return consumed; }
-
 private:
     std::streambuf* buffer;
-    uint64_t consumed = 0;
     uint64_t lines = 0;
     bool tooLong = false;
 };

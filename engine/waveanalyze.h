@@ -56,8 +56,12 @@ public:
     bool LoadFromFile(const std::string& name);
 
     // The same from a byte stream (test and fuzzing seam). `streamSize` is
-    // the number of bytes the stream holds, used to refuse counts the data
-    // could not possibly hold before anything is allocated.
+    // the number of bytes the stream holds: a count above it (each value
+    // takes a byte at least) is refused as a format error before anything is
+    // allocated; a smaller count that the value lines fall short of is a
+    // count mismatch. A line over 254 characters, or a field of line 2 with
+    // several blank-separated tokens between commas, is a format error that
+    // names the line.
     bool LoadFromStream(std::istream& stream, std::uint64_t streamSize);
 
     // Window length in frames: floor(sampleRate * period) on the exact value
