@@ -60,7 +60,9 @@ TSamplingOutcome RunSamplingStep(TWaveAnalyze& series, const std::string& fileNa
         }
     }
     if (!sampled) {
-        ShowErrorBox(kUnreadableWaveMessage, owner);
+        ShowErrorBox(series.problem.empty() ? std::string(kUnreadableWaveMessage)
+                                            : kUnreadableWaveMessage + ("\n" + series.problem),
+                     owner);
         return TSamplingOutcome::Unreadable;
     }
     return TSamplingOutcome::Sampled;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <exception>
 #include <memory>
+#include <string>
 
 #include "analysis/samplinggraph.h"
 #include "analysis/spectrumplot.h"
@@ -66,10 +67,15 @@ void Analyze(const TFileOptions& options, const std::string& file, TResampler re
     }
     report.count = series.count;
     report.period = series.period;
+    report.warnings = series.warnings;
 
-    if (!options.smpPath.empty() && !series.SaveToFile(ExpandOutputPath(options.smpPath, file))) {
-        Fail(report, std::string(kSaveFailedMessage) + " (" +
-                         ExpandOutputPath(options.smpPath, file) + ")");
+    if (!options.smpPath.empty()) {
+        const std::string path = ExpandOutputPath(options.smpPath, file);
+        std::string problem;
+        if (!series.SaveToFile(path, &problem)) {
+            Fail(report,
+                 (problem.empty() ? std::string(kSaveFailedMessage) : problem) + " (" + path + ")");
+        }
     }
     if (!options.seriesPngPath.empty()) {
         std::string path = ExpandOutputPath(options.seriesPngPath, file);
@@ -87,6 +93,11 @@ void Analyze(const TFileOptions& options, const std::string& file, TResampler re
         return;
     }
     view.TakeSpectrum(fft.get(), fft->count, dataFraction, fftPeriod, series.period);
+    if (series.count > fft->count) {
+        report.warnings.push_back("series of " + std::to_string(series.count) +
+                                  " values decimated to " + std::to_string(fft->count) +
+                                  " with an anti-alias filter");
+    }
     report.fftSize = view.fftSize;
     report.binCount = view.binCount;
 
@@ -133,7 +144,7 @@ void Analyze(const TFileOptions& options, const std::string& file, TResampler re
         report.dfaAlpha = check.dfa->alpha;
         report.betaDfa = check.dfa->beta;
     }
-    report.warnings = std::move(check.warnings);
+    report.warnings.insert(report.warnings.end(), check.warnings.begin(), check.warnings.end());
 
     if (options.surrogates > 0 && drawing.hasLine) {
         std::optional<TSurrogateSummary> summary = SummarizeSurrogates(

@@ -20,8 +20,8 @@ struct TFileOptions {
     std::optional<int> bandUpper;
     std::optional<int> bandLower;
     TSpectrumSettings spectrum;
-    int seriesWidth = 804;
-    int seriesHeight = 324;
+    int seriesWidth = 800;
+    int seriesHeight = 320;
     std::string smpPath;
     std::string csvPath;
     std::string spectrumPngPath;

@@ -16,6 +16,8 @@ const char* const kBandHoldsBinOneWarning =
 const char* const kFewGroupsWarning = "fewer than 3 groups in the band: no standard error";
 const char* const kPoorFitWarning = "R² below 0.5: the line fits the groups poorly";
 const char* const kTooShortForDfaWarning = "too short for DFA (fewer than 4 scales)";
+const char* const kSilentSpectrumWarning = "the spectrum is all zero (silent input)";
+const char* const kOverflowedSpectrumWarning = "the spectrum overflowed (values too large)";
 
 std::optional<double> SpectralLambda(const std::vector<double>& values, double period,
                                      int analyzeMode, int windowFunction,
@@ -141,6 +143,24 @@ TLambdaCheck CheckLambda(const double* values, int count, double period, int ana
                          const TSpectrumDrawing& drawing, TResampler resample) {
     TLambdaCheck check;
     check.groups = static_cast<int>(drawing.gx.size());
+    // The fit normalises by the peak power; without a positive finite peak
+    // there is no line, and these say why.
+    // The bins are those the peak is sought among; an overflow may have
+    // left infinities or NaNs, which no comparison with the peak would show.
+    if (view.spectrum != nullptr && view.fftSize > 2 && view.binCount >= 1) {
+        bool finite = true;
+        bool positive = false;
+        for (int i = 1; i < view.fftSize / 2; ++i) {
+            const double p = view.spectrum->Power(i);
+            finite = finite && std::isfinite(p);
+            positive = positive || p > 0;
+        }
+        if (!finite) {
+            check.warnings.push_back(kOverflowedSpectrumWarning);
+        } else if (!positive) {
+            check.warnings.push_back(kSilentSpectrumWarning);
+        }
+    }
     if (drawing.hasLine) {
         TFitQuality quality;
         if (FitQualityOf(drawing.gx.data(), drawing.gy.data(), check.groups, drawing.slope,

@@ -79,3 +79,5 @@ extern const char* const kBandHoldsBinOneWarning;
 extern const char* const kFewGroupsWarning;
 extern const char* const kPoorFitWarning;
 extern const char* const kTooShortForDfaWarning;
+extern const char* const kSilentSpectrumWarning;
+extern const char* const kOverflowedSpectrumWarning;

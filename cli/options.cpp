@@ -40,7 +40,7 @@ Output:
   --csv PATH                  save the spectrum file
   --spectrum-png PATH         save the spectrum graph
   --series-png PATH           save the sampling graph
-  --series-size W H           size of the sampling graph (default 804 324)
+  --series-size W H           size of the sampling graph (default 800 320, as the sampling window shows it)
   --json                      one JSON object per file instead of a line
   --jobs N                    threads for the files and the shuffled copies
                               (default: number of cores)
@@ -204,6 +204,7 @@ std::optional<TCliOptions> ParseCliOptions(const std::vector<std::string>& args,
     TArgs in{args, 0, error};
     bool periodGiven = false;
     bool biasGiven = false;
+    bool samplingGiven = false;
     bool windowGiven = false;
     bool onlyFiles = false;
     while (in.pos < args.size()) {
@@ -225,6 +226,7 @@ std::optional<TCliOptions> ParseCliOptions(const std::vector<std::string>& args,
             options.analyzeMode = mode == 0 ? 0 : 2;
         } else if (arg == "--sampling") {
             ok = in.Choice(arg, {"frequency", "amplitude"}, options.samplingMode);
+            samplingGiven = true;
         } else if (arg == "--period-ms") {
             ok = in.Int(arg, 5, 1000, options.periodMs);
             periodGiven = true;
@@ -330,6 +332,12 @@ std::optional<TCliOptions> ParseCliOptions(const std::vector<std::string>& args,
                     "mode resets the band to the whole spectrum)";
             return std::nullopt;
         }
+    }
+    if (!anyWave && (periodGiven || biasGiven || samplingGiven)) {
+        // Sample files hold a series already sampled; these would be ignored.
+        error = "--period-ms, --bias and --sampling apply to WAV files only (sample files are "
+                "analysed as they are)";
+        return std::nullopt;
     }
     if (options.samplingMode == 1 && biasGiven) {
         error = "--bias applies to --sampling frequency only";

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <iconv.h>
 #include <new>
 #include <optional>
 #include <string_view>
@@ -200,6 +201,7 @@ struct TSampledSeries {
     std::unique_ptr<double[]> values;
     int count = 0;
     double period = 0.0;
+    std::vector<std::string> warnings;
 };
 
 enum class TSamplingRule { Frequency, Amplitude };
@@ -247,9 +249,10 @@ void ReduceWindows(uint64_t windows, uint64_t window, std::vector<Sample>& buffe
 // rule. Nothing is returned when the file cannot be read or the window holds
 // no frame, so the caller's series is only ever replaced as a whole.
 std::optional<TSampledSeries> SampleWindows(const std::string& name, double requestedPeriod,
-                                            TSamplingRule rule, double bias) {
+                                            TSamplingRule rule, double bias, std::string& problem) {
     TWaveFile wave;
     if (!wave.Open(name)) {
+        problem = wave.problem;
         return std::nullopt;
     }
     const int32_t rate = wave.format.sampleRate;
@@ -339,6 +342,17 @@ std::optional<TSampledSeries> SampleWindows(const std::string& name, double requ
     } catch (const std::bad_alloc&) {
         return std::nullopt;
     }
+    if (wave.ReadFailed()) {
+        // Zero-padding the frames that could not be read would pass off a
+        // damaged series as the recording's.
+        problem = wave.problem;
+        return std::nullopt;
+    }
+    if (wave.declaredFrames > wave.frameCount) {
+        result.warnings.push_back("the file holds " + std::to_string(wave.frameCount) + " of " +
+                                  std::to_string(wave.declaredFrames) +
+                                  " frames its header declares");
+    }
     wave.Close();
     return result;
 }
@@ -362,10 +376,14 @@ bool IsBlankOrControl(char c) {
     return static_cast<unsigned char>(c) <= 0x20;
 }
 
-// Reads the lines of a sample file as a text-mode stream would: CR LF is one
-// line end, a line is at most 255 characters including its line end (a longer
-// line comes in pieces), and trailing blanks and control characters are
-// stripped.
+// The longest line a sample file may hold, without its line end: a
+// text-mode stream reads 255 characters including the line end at a time.
+constexpr std::size_t kMaxLineCharacters = 254;
+
+// Reads the lines of a sample file: CR LF is one line end, as is a lone LF,
+// and trailing blanks and control characters are stripped. A line is read
+// whole whatever its length, so a line over the limit is reported rather
+// than taken as two.
 class TLineReader {
 public:
     explicit TLineReader(std::istream& in) : buffer(in.rdbuf()) {}
@@ -374,25 +392,31 @@ public:
     // stream ended before the line's first character.
     bool Read(std::string& line) {
         line.clear();
+        tooLong = false;
         bool any = false;
         std::size_t characters = 0;
-        while (buffer && characters < 255) {
+        while (buffer) {
             int c = buffer->sbumpc();
             if (c == std::char_traits<char>::eof()) {
                 break;
             }
             any = true;
-            ++consumed;
-            ++characters;
             if (c == '\r' && buffer->sgetc() == '\n') {
                 buffer->sbumpc();
-                ++consumed;
                 c = '\n';
             }
             if (c == '\n') {
                 break;
             }
+            if (++characters > kMaxLineCharacters) {
+                // The rest of the line is consumed but not kept.
+                tooLong = true;
+                continue;
+            }
             line.push_back(static_cast<char>(c));
+        }
+        if (any) {
+            ++lines;
         }
         while (!line.empty() && IsBlankOrControl(line.back())) {
             line.pop_back();
@@ -400,12 +424,22 @@ public:
         return any;
     }
 
-    // Bytes taken from the stream so far.
-    uint64_t Consumed() const { return consumed; }
+    // True when the line last read had more characters than a line may hold.
+    bool TooLong() const { return tooLong; }
+
+    // The number of the line last read, counting from 1.
+    uint64_t LineNumber() const { return lines; }
 
 private:
     std::streambuf* buffer;
-    uint64_t consumed = 0;
+    uint64_t lines = 0;
+    bool tooLong = false;
+};
+
+// One field of comma text and how it was separated from the field before.
+struct TCommaField {
+    std::string text;
+    bool afterComma = false; // false for the first field and after blanks alone
 };
 
 // Splits comma text: fields are separated by commas; a field that begins
@@ -413,8 +447,8 @@ private:
 // inside it standing for one; outside quotes, blanks and control characters
 // also end a field and are skipped. A comma at the very end adds an empty
 // field. An unclosed quote runs to the end of the text.
-std::vector<std::string> SplitCommaText(std::string_view text) {
-    std::vector<std::string> fields;
+std::vector<TCommaField> SplitCommaText(std::string_view text) {
+    std::vector<TCommaField> fields;
     std::size_t p = 0;
     const std::size_t n = text.size();
     auto skipBlanks = [&] {
@@ -423,6 +457,7 @@ std::vector<std::string> SplitCommaText(std::string_view text) {
         }
     };
     skipBlanks();
+    bool comma = false;
     while (p < n) {
         std::string field;
         if (text[p] == '"') {
@@ -446,17 +481,41 @@ std::vector<std::string> SplitCommaText(std::string_view text) {
             }
             field.assign(text.substr(start, p - start));
         }
-        fields.push_back(std::move(field));
+        fields.push_back({std::move(field), comma});
+        comma = false;
         skipBlanks();
         if (p < n && text[p] == ',') {
+            comma = true;
             if (p + 1 == n) {
-                fields.emplace_back();
+                fields.push_back({std::string(), true});
             }
             ++p;
             skipBlanks();
         }
     }
     return fields;
+}
+
+// True when one of the first `wanted` comma-separated fields holds more than
+// one blank-separated token. Text without any comma separates its fields by
+// blanks alone, so that is no fault there.
+bool FieldHasSeveralTokens(const std::vector<TCommaField>& fields, std::size_t wanted) {
+    const bool anyComma = std::any_of(fields.begin(), fields.end(),
+                                      [](const TCommaField& f) { return f.afterComma; });
+    if (!anyComma) {
+        return false;
+    }
+    std::size_t group = 0;
+    for (std::size_t i = 1; i < fields.size(); ++i) {
+        if (fields[i].afterComma) {
+            if (++group >= wanted) {
+                return false;
+            }
+        } else {
+            return true;
+        }
+    }
+    return false;
 }
 
 std::string QuotedUnit(const std::string& unit) {
@@ -472,9 +531,65 @@ std::string QuotedUnit(const std::string& unit) {
     return quoted;
 }
 
-bool Fail(const char* message) {
+bool Fail(const std::string& message) {
     ShowErrorBox(message);
     return false;
+}
+
+// The format message with the number of the line at fault.
+std::string LineFault(uint64_t line) {
+    return std::string(kBadFormat) + "(" + FormatInt(static_cast<long long>(line)) + "行目)";
+}
+
+bool IsAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// The text converted between two encodings by the C library, or nothing when
+// some byte sequence has no counterpart.
+std::optional<std::string> Convert(std::string_view text, const char* to, const char* from) {
+    iconv_t converter = iconv_open(to, from);
+    if (converter == reinterpret_cast<iconv_t>(-1)) {
+        return std::nullopt;
+    }
+    std::string in(text);
+    // Neither direction between CP932 and UTF-8 more than doubles the length.
+    std::string out(in.size() * 2 + 4, '\0');
+    char* source = in.data();
+    char* target = out.data();
+    std::size_t sourceLeft = in.size();
+    std::size_t targetLeft = out.size();
+    const std::size_t result = iconv(converter, &source, &sourceLeft, &target, &targetLeft);
+    iconv_close(converter);
+    if (result == static_cast<std::size_t>(-1) || sourceLeft != 0) {
+        return std::nullopt;
+    }
+    out.resize(out.size() - targetLeft);
+    return out;
+}
+
+bool IsUtf8(std::string_view text) {
+    return Convert(text, "UTF-8", "UTF-8").has_value();
+}
+
+// The unit of a sample file as UTF-8: files carry it in CP932 or in UTF-8,
+// as they carry the title.
+std::optional<std::string> UnitFromFile(std::string_view bytes) {
+    if (IsAscii(bytes) || IsUtf8(bytes)) {
+        return std::string(bytes);
+    }
+    return Convert(bytes, "UTF-8", "CP932");
+}
+
+// The unit as a sample file carries it: in CP932 where every character has a
+// CP932 form, as the title line, and otherwise in UTF-8 as held.
+std::string UnitForFile(const std::string& unit) {
+    if (IsAscii(unit) || !IsUtf8(unit)) {
+        return unit;
+    }
+    std::optional<std::string> cp932 = Convert(unit, "CP932", "UTF-8");
+    return cp932 ? *cp932 : unit;
 }
 
 } // namespace
@@ -503,26 +618,30 @@ int64_t TWaveAnalyze::WindowLength(int32_t sampleRate, double period) {
 }
 
 bool TWaveAnalyze::SampleFrequency(const std::string& name, double period, double bias) {
+    problem.clear();
     std::optional<TSampledSeries> sampled =
-        SampleWindows(name, period, TSamplingRule::Frequency, bias);
+        SampleWindows(name, period, TSamplingRule::Frequency, bias, problem);
     if (!sampled) {
         return false;
     }
     values = std::move(sampled->values);
     count = sampled->count;
     this->period = sampled->period;
+    warnings = std::move(sampled->warnings);
     return true;
 }
 
 bool TWaveAnalyze::SampleAmplitude(const std::string& name, double period) {
+    problem.clear();
     std::optional<TSampledSeries> sampled =
-        SampleWindows(name, period, TSamplingRule::Amplitude, 0.0);
+        SampleWindows(name, period, TSamplingRule::Amplitude, 0.0, problem);
     if (!sampled) {
         return false;
     }
     values = std::move(sampled->values);
     count = sampled->count;
     this->period = sampled->period;
+    warnings = std::move(sampled->warnings);
     return true;
 }
 
@@ -564,7 +683,7 @@ std::string TWaveAnalyze::SampleFileText() const {
     text += ',';
     text += FormatInt(count);
     text += ',';
-    text += QuotedUnit(unit);
+    text += QuotedUnit(UnitForFile(unit));
     text += "\r\n\"Samples\"\r\n";
     for (int i = 0; i < count; ++i) {
         text += FormatFixed(values[i], 9);
@@ -573,7 +692,25 @@ std::string TWaveAnalyze::SampleFileText() const {
     return text;
 }
 
-bool TWaveAnalyze::SaveToFile(const std::string& name) const {
+std::string TWaveAnalyze::SaveProblem() const {
+    // The period is written with six decimals; one that rounds to zero there
+    // would make a file that no load accepts.
+    std::optional<double> written = ParseDecimal(FormatFixed(period, 6));
+    if (!written || !std::isfinite(*written) || !(*written > 0.0)) {
+        return "サンプリング周期が短すぎるため、サンプルファイルに保存できません。"
+               "(0.0000005秒以上が必要です)";
+    }
+    return std::string();
+}
+
+bool TWaveAnalyze::SaveToFile(const std::string& name, std::string* problem) const {
+    std::string refusal = SaveProblem();
+    if (!refusal.empty()) {
+        if (problem) {
+            *problem = std::move(refusal);
+        }
+        return false;
+    }
     return WriteFileAtomically(name, SampleFileText());
 }
 
@@ -597,6 +734,9 @@ bool TWaveAnalyze::LoadFromStream(std::istream& stream, std::uint64_t streamSize
     std::string line;
 
     reader.Read(line);
+    if (reader.TooLong()) {
+        return Fail(LineFault(reader.LineNumber()));
+    }
     if (line.find(kPeriodTitleCp932) == std::string::npos &&
         line.find(kPeriodTitleUtf8) == std::string::npos) {
         return Fail(kBadFormat);
@@ -605,32 +745,44 @@ bool TWaveAnalyze::LoadFromStream(std::istream& stream, std::uint64_t streamSize
     // Everything is parsed into temporaries and committed at the end, so a
     // failed load leaves the previous series whole.
     reader.Read(line);
-    std::vector<std::string> fields = SplitCommaText(line);
+    if (reader.TooLong()) {
+        return Fail(LineFault(reader.LineNumber()));
+    }
+    std::vector<TCommaField> fields = SplitCommaText(line);
     if (fields.size() < 3) {
         return Fail(kBadFormat);
     }
-    std::optional<double> newPeriod = ParseDecimal(fields[0]);
+    // "2 56" between commas is not the count 2 and the unit "56".
+    if (FieldHasSeveralTokens(fields, 3)) {
+        return Fail(LineFault(reader.LineNumber()));
+    }
+    std::optional<double> newPeriod = ParseDecimal(fields[0].text);
     // Later stages divide by the period.
     if (!newPeriod || !std::isfinite(*newPeriod) || !(*newPeriod > 0.0)) {
         return Fail(kBadFormat);
     }
-    std::optional<long long> newCount = ParseInteger(fields[1]);
+    std::optional<long long> newCount = ParseInteger(fields[1].text);
     if (!newCount || *newCount < 0 || *newCount > INT_MAX) {
         return Fail(kBadFormat);
     }
-    std::string newUnit = std::move(fields[2]);
+    std::optional<std::string> newUnit = UnitFromFile(fields[2].text);
+    if (!newUnit) {
+        return Fail(LineFault(reader.LineNumber()));
+    }
 
     reader.Read(line);
+    if (reader.TooLong()) {
+        return Fail(LineFault(reader.LineNumber()));
+    }
     if (line.find("Samples") == std::string::npos) {
         return Fail(kBadFormat);
     }
 
-    // Every value line needs a character and a line end, except the last,
-    // which may end with the file: n lines take at least 2n - 1 bytes. A
-    // count the rest of the file cannot hold is refused before allocating.
-    const uint64_t remaining = streamSize > reader.Consumed() ? streamSize - reader.Consumed() : 0;
+    // Every value takes at least one byte, so a count beyond the size of the
+    // whole file is refused before allocating; a smaller count that the
+    // lines run out before is a count mismatch.
     const uint64_t declared = static_cast<uint64_t>(*newCount);
-    if (declared > remaining / 2 + remaining % 2) {
+    if (declared > streamSize) {
         return Fail(kBadFormat);
     }
     std::unique_ptr<double[]> newValues;
@@ -644,6 +796,9 @@ bool TWaveAnalyze::LoadFromStream(std::istream& stream, std::uint64_t streamSize
         if (!reader.Read(line)) {
             return Fail(kCountMismatch);
         }
+        if (reader.TooLong()) {
+            return Fail(LineFault(reader.LineNumber()));
+        }
         std::optional<double> value = ParseDecimal(line);
         // An overflowing value would spread infinities through the spectrum.
         if (!value || !std::isfinite(*value)) {
@@ -653,8 +808,9 @@ bool TWaveAnalyze::LoadFromStream(std::istream& stream, std::uint64_t streamSize
     }
 
     values = std::move(newValues);
+    warnings.clear();
     count = static_cast<int>(declared);
     period = *newPeriod;
-    unit = std::move(newUnit);
+    unit = std::move(*newUnit);
     return true;
 }

@@ -7,6 +7,7 @@
 #include <istream>
 #include <memory>
 #include <string>
+#include <vector>
 
 class TWaveAnalyze {
 public:
@@ -36,9 +37,16 @@ public:
     void SetUnit(const std::string& text);
 
     // Writes the series as a sample file (CR LF line ends, the title line in
-    // CP932) through a temporary file and a rename. Returns false on any
-    // failure, leaving an existing file intact; shows nothing.
-    bool SaveToFile(const std::string& name) const;
+    // CP932, the unit in CP932 where it has a CP932 form and in UTF-8
+    // otherwise) through a temporary file and a rename. Returns false on any
+    // failure, leaving an existing file intact; shows nothing. A series the
+    // file cannot represent (SaveProblem) is refused with that text in
+    // `problem`, when given.
+    bool SaveToFile(const std::string& name, std::string* problem = nullptr) const;
+
+    // Why the series cannot be written as a sample file (its period would be
+    // written as 0.000000), or "" when it can.
+    std::string SaveProblem() const;
 
     // The exact bytes SaveToFile writes.
     std::string SampleFileText() const;
@@ -48,8 +56,12 @@ public:
     bool LoadFromFile(const std::string& name);
 
     // The same from a byte stream (test and fuzzing seam). `streamSize` is
-    // the number of bytes the stream holds, used to refuse counts the data
-    // could not possibly hold before anything is allocated.
+    // the number of bytes the stream holds: a count above it (each value
+    // takes a byte at least) is refused as a format error before anything is
+    // allocated; a smaller count that the value lines fall short of is a
+    // count mismatch. A line over 254 characters, or a field of line 2 with
+    // several blank-separated tokens between commas, is a format error that
+    // names the line.
     bool LoadFromStream(std::istream& stream, std::uint64_t streamSize);
 
     // Window length in frames: floor(sampleRate * period) on the exact value
@@ -64,4 +76,11 @@ public:
     int count = 0;
     double period = 0.0; // seconds between two values
     std::string unit;    // "Hz", "RMS" or what a sample file declares
+
+    // Why the last sampling failed, when the reader could tell (a WAV file
+    // in an encoding other than integer PCM); "" otherwise.
+    std::string problem;
+    // What the last sampling or load found worth telling beside the series
+    // (a WAV file shorter than its header claims); replaced with the series.
+    std::vector<std::string> warnings;
 };

@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <fstream>
 #include <new>
+#include <optional>
+#include <string>
 #include <system_error>
 
 #if defined(__SSE2__)
@@ -61,6 +63,43 @@ void ConvertStereo(const unsigned char* data, unsigned frames, float* out) {
     }
 }
 
+// The format tags of integer PCM and of the extensible format, whose
+// sub-format GUID then names the encoding.
+constexpr uint16_t kPcmTag = 1;
+constexpr uint16_t kExtensibleTag = 0xFFFE;
+
+// Bytes 2 ... 15 of every sub-format GUID built on a format tag
+// (xxxx0000-0000-0010-8000-00AA00389B71); the tag is in bytes 0 and 1.
+constexpr unsigned char kGuidTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
+                                         0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+
+std::string Hex16(uint16_t value) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string text = "0x";
+    for (int shift = 12; shift >= 0; shift -= 4) {
+        text.push_back(digits[(value >> shift) & 0xF]);
+    }
+    return text;
+}
+
+// The name of an encoding by its format tag, for the refusal message.
+std::string EncodingName(uint16_t tag) {
+    switch (tag) {
+    case 2:
+        return "ADPCM";
+    case 3:
+        return "浮動小数点";
+    case 6:
+        return "A-law";
+    case 7:
+        return "µ-law";
+    case 0x55:
+        return "MP3";
+    default:
+        return "不明な形式";
+    }
+}
+
 } // namespace
 
 TWaveFile::TWaveFile() = default;
@@ -69,6 +108,7 @@ TWaveFile::~TWaveFile() = default;
 
 bool TWaveFile::Open(const std::string& name) {
     Close();
+    problem.clear();
     // Only a regular file has a size to check the chunk sizes against; a
     // folder or a device is no WAV file.
     std::error_code error;
@@ -97,6 +137,9 @@ bool TWaveFile::Open(std::unique_ptr<std::istream> stream) {
 
 bool TWaveFile::Walk() {
     format = TWaveFormat();
+    problem.clear();
+    readFailed = false;
+    declaredFrames = 0;
     dataOffset = 0;
     dataSize = 0;
     frameCount = 0;
@@ -133,6 +176,9 @@ bool TWaveFile::Walk() {
     bool orphanData = false;
     TWaveFormat current;
     TWaveFormat dataFormat;
+    uint32_t declaredDataSize = 0;
+    std::optional<uint16_t> currentSubFormat;
+    std::optional<uint16_t> dataSubFormat;
     int64_t position = 12;
     while (position + 8 <= fileSize) {
         unsigned char chunk[8];
@@ -160,6 +206,18 @@ bool TWaveFile::Walk() {
             current.blockAlign = Get16(fields + 12);
             current.bitsPerSample = Get16(fields + 14);
             current.extraSize = 0;
+            // The extensible format names its encoding in the sub-format
+            // GUID at bytes 24 ... 39; a record too short for it names none.
+            currentSubFormat.reset();
+            unsigned char extensible[40];
+            if (current.formatTag == kExtensibleTag && available >= 40 &&
+                readAt(contents, extensible, 40)) {
+                if (std::memcmp(extensible + 26, kGuidTail, sizeof kGuidTail) == 0) {
+                    currentSubFormat = Get16(extensible + 24);
+                } else {
+                    currentSubFormat = 0;
+                }
+            }
             haveFormat = true;
         } else if (std::memcmp(chunk, "data", 4) == 0) {
             // The data are read with the format that precedes them; a data
@@ -167,10 +225,12 @@ bool TWaveFile::Walk() {
             if (haveFormat) {
                 haveData = true;
                 dataFormat = current;
+                dataSubFormat = currentSubFormat;
                 dataOffset = contents;
                 // Only the bytes the file really holds count, so that no
                 // reader ever sizes anything by a claim the file cannot back.
                 dataSize = static_cast<uint32_t>(available);
+                declaredDataSize = size;
             } else {
                 orphanData = true;
             }
@@ -190,6 +250,27 @@ bool TWaveFile::Walk() {
         return false;
     }
     format = haveData ? dataFormat : current;
+    const std::optional<uint16_t> subFormat = haveData ? dataSubFormat : currentSubFormat;
+
+    // Only integer PCM is read; any other encoding would be taken for PCM
+    // samples and give plausible but meaningless numbers.
+    if (format.formatTag == kExtensibleTag) {
+        if (!subFormat || *subFormat == 0) {
+            problem = "拡張形式(フォーマットタグ 0xFFFE)で、サブフォーマットが読めない"
+                      "WAVファイルです。整数PCMのみ読み込めます。";
+            return false;
+        }
+        if (*subFormat != kPcmTag) {
+            problem = "拡張形式(フォーマットタグ 0xFFFE)、サブフォーマット " +
+                      EncodingName(*subFormat) + "(" + Hex16(*subFormat) +
+                      ")のWAVファイルです。整数PCMのみ読み込めます。";
+            return false;
+        }
+    } else if (format.formatTag != kPcmTag) {
+        problem = EncodingName(format.formatTag) + "(フォーマットタグ " + Hex16(format.formatTag) +
+                  ")のWAVファイルです。整数PCMのみ読み込めます。";
+        return false;
+    }
 
     const uint16_t bits = format.bitsPerSample;
     if (bits != 8 && bits != 16 && bits != 24) {
@@ -205,6 +286,7 @@ bool TWaveFile::Walk() {
         return false;
     }
     frameCount = dataSize / format.blockAlign;
+    declaredFrames = haveData ? declaredDataSize / format.blockAlign : 0;
 
     in.clear();
     in.seekg(dataOffset);
@@ -238,6 +320,17 @@ unsigned TWaveFile::ReadBytes(unsigned n, const unsigned char** data) {
         file->read(reinterpret_cast<char*>(buffer.data()), static_cast<std::streamsize>(bytes));
         const uint32_t got =
             static_cast<uint32_t>(static_cast<std::size_t>(file->gcount()) / align);
+        if (got < frames) {
+            // The frames asked for were all there when the file was opened:
+            // it has shrunk since, or the device failed. Nothing more is
+            // read, and the reader's user learns why.
+            readFailed = true;
+            problem = "データの途中で読み込みに失敗しました(" +
+                      std::to_string(static_cast<uint64_t>(nextFrame) + got) + " / " +
+                      std::to_string(frameCount) + "フレーム目、" +
+                      (file->bad() ? "読み込みエラー" : "ファイルが短くなっています") + ")。";
+            frameCount = nextFrame + got;
+        }
         nextFrame += got;
         bufferEnd = static_cast<std::size_t>(got) * align;
         if (got == 0) {

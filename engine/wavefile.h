@@ -14,7 +14,7 @@
 
 // The first 18 bytes of the "fmt " chunk contents, little-endian, file order.
 struct TWaveFormat {
-    uint16_t formatTag = 0;     // stored, otherwise ignored
+    uint16_t formatTag = 0;     // 1 (PCM) or 0xFFFE (extensible with a PCM sub-format)
     uint16_t channels = 0;      // 1 mono, 2 stereo
     int32_t sampleRate = 0;     // frames per second
     uint32_t byteRate = 0;      // stored, never used
@@ -37,8 +37,9 @@ public:
     // chunk at all or none before "data", an "fmt " chunk shorter than 16
     // bytes, blockAlign 0 or not channels * bits / 8, sampleRate 0 or
     // negative, channels 0 or more than 2, or a sample width other than 8, 16
-    // or 24 bits. Of several "data" chunks the last one that follows an
-    // "fmt " chunk counts, read with the format that precedes it. A chunk
+    // or 24 bits, or an encoding other than integer PCM (format tag 1, or
+    // 0xFFFE with the PCM sub-format GUID), which also sets `problem`. Of several "data" chunks the
+    // last one that follows an "fmt " chunk counts, read with the format that precedes it. A chunk
     // that runs past the end of the file ends the walk; a "data" chunk that
     // does is read up to the end of the file.
     // A file with an "fmt " chunk but without "data" opens with frameCount 0.
@@ -69,6 +70,16 @@ public:
 
     bool IsOpen() const { return file != nullptr; }
 
+    // Why the last Open refused the file, or why reading stopped short,
+    // when the reason is worth telling the user (an encoding other than
+    // integer PCM, a read that failed inside the data); "" otherwise.
+    std::string problem;
+
+    // A read inside the data chunk got fewer bytes than the file held when
+    // it was opened (the file shrank, or the device failed); frameCount is
+    // then cut to the frames read and nothing more is read.
+    bool ReadFailed() const { return readFailed; }
+
     TWaveFormat format;
     // Position of the first byte of the "data" chunk contents.
     int64_t dataOffset = 0;
@@ -77,6 +88,9 @@ public:
     uint32_t dataSize = 0;
     // dataSize / blockAlign.
     uint32_t frameCount = 0;
+    // The data chunk's size as its header states it, over blockAlign: more
+    // than frameCount when the file is shorter than its header claims.
+    uint32_t declaredFrames = 0;
 
 private:
     bool Walk();
@@ -89,6 +103,7 @@ private:
 
     std::unique_ptr<std::istream> file;
     int64_t fileSize = 0;
+    bool readFailed = false;
     uint32_t nextFrame = 0; // frames taken from the stream
     // Frame bytes read ahead: the call reads at least kReadAheadBytes (or the
     // rest of the data) at once, so that short reads cost no system call

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -102,6 +103,29 @@ double Sinc(double x) {
 }
 
 void ResampleSeries(const TWaveAnalyze& series, TComplexFFT& fft, double dataFraction) {
+    if (dataFraction > 1.0 && std::isfinite(dataFraction) && series.count > 1) {
+        // More values than grid points: the sinc would pass everything above
+        // the grid's Nyquist frequency through as aliases. Means of blocks of
+        // ceil(dataFraction) values low-pass the series first (in one pass
+        // over it) and leave at most as many values as grid points.
+        const int block =
+            static_cast<int>(std::min(std::ceil(dataFraction), static_cast<double>(series.count)));
+        TWaveAnalyze means;
+        means.count = series.count / block + (series.count % block != 0 ? 1 : 0);
+        means.values = std::make_unique<double[]>(static_cast<std::size_t>(means.count));
+        for (int j = 0; j < means.count; ++j) {
+            const int first = j * block;
+            const int end = std::min(first + block, series.count);
+            double sum = 0.0;
+            for (int i = first; i < end; ++i) {
+                sum += series.values[i];
+            }
+            means.values[j] = sum / (end - first);
+        }
+        means.period = series.period * block;
+        ResampleSeries(means, fft, dataFraction / block);
+        return;
+    }
     const double* values = series.values.get();
     for (int g = 0; g < fft.count; ++g) {
         const double x = g * dataFraction;

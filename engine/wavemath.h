@@ -20,6 +20,12 @@ double Sinc(double x);
 // sum so that each tap costs one division (two taps per SSE2 instruction);
 // an exact x == i keeps the weight 1.0.
 // Agrees with the direct formula to 1e-12 relative to the largest |value|.
+//
+// When dataFraction > 1 (more values than grid points), the series is first
+// low-passed and decimated by taking the means of consecutive blocks of
+// B = ceil(dataFraction) values (the last block may be shorter), and those
+// means are carried onto the grid as above with dataFraction / B; this costs
+// one pass over the series on top of the grid's taps.
 void ResampleSeries(const TWaveAnalyze& series, TComplexFFT& fft, double dataFraction);
 
 // The direct formula, 129 sines per output point: the reference for tests and

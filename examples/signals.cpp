@@ -81,6 +81,16 @@ std::string TWavBuilder::BuildRaw(const std::string& dataBytes) const {
     if (fmtSize >= 18) {
         Put16(fmt, fmtSize - 18);
     }
+    if (formatTag == 0xFFFE && fmtSize >= 40) {
+        // Valid bits, channel mask, and the sub-format GUID built on its tag.
+        Put16(fmt, bitsPerSample);
+        Put32(fmt, 0);
+        Put16(fmt, subFormat);
+        for (unsigned char b :
+             {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}) {
+            fmt.push_back(static_cast<char>(b));
+        }
+    }
     while (fmt.size() < fmtSize) {
         fmt.push_back('\0');
     }

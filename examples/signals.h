@@ -32,6 +32,8 @@ struct TWavBuilder {
     uint16_t bitsPerSample = 16;
     // 16 (canonical), 18 (with a zero extra-size field) or 40 (extensible).
     uint32_t fmtSize = 16;
+    // The sub-format tag of an extensible (0xFFFE) record of 40 bytes.
+    uint16_t subFormat = 1;
     // Chunks written between "fmt " and "data", each id and contents; odd
     // sizes get their pad byte.
     std::vector<std::pair<std::string, std::string>> extraChunks;

@@ -131,6 +131,23 @@ std::vector<TInput> HostileInputs() {
                                  WavChunk("data", Le32(0x3F000000u))));
     add("float-64.wav", RiffWave(WavChunk("fmt ", FmtContents(3, 1, 8000, 64)) +
                                  WavChunk("data", Le64(0x3FE0000000000000ull))));
+    // Encodings other than integer PCM, in widths the PCM reader would take.
+    add("mulaw-8.wav", RiffWave(WavChunk("fmt ", FmtContents(7, 1, 8000, 8)) +
+                                WavChunk("data", "\x00\x7F\x80\xFF")));
+    add("alaw-8.wav", RiffWave(WavChunk("fmt ", FmtContents(6, 1, 8000, 8)) +
+                               WavChunk("data", "\x00\x7F\x80\xFF")));
+    add("float-tag-16bit.wav", RiffWave(WavChunk("fmt ", FmtContents(3, 1, 8000, 16)) +
+                                        WavChunk("data", Samples16(kSamples))));
+    {
+        TWavBuilder builder;
+        builder.sampleRate = 8000;
+        builder.formatTag = 0xFFFE;
+        builder.fmtSize = 40;
+        builder.subFormat = 3;
+        add("extensible-float-16bit.wav", builder.Build(kSamples));
+        builder.subFormat = 1;
+        add("extensible-pcm.wav", builder.Build(kSamples));
+    }
     // Every cut of the canonical header, the empty file included.
     const std::string canonical = Canonical();
     for (std::size_t n = 0; n <= 44; ++n) {
@@ -155,8 +172,7 @@ std::vector<TInput> HostileInputs() {
     add("value-inf.smp", SampleFileWithCount("3", {"1.5", "inf", "2"}));
     add("value-1e400.smp", SampleFileWithCount("3", {"1.5", "1e400", "2"}));
     add("value-minus-1e400.smp", SampleFileWithCount("1", {"-1e400"}));
-    // One value line of 10 MB: read in pieces of 255 characters, the first
-    // of which holds the value.
+    // One value line of 10 MB, far over the 254 characters a line may hold.
     add("line-10mb.smp", SampleFileWithCount("1", {"0.5" + std::string(10 << 20, '0')}));
     // A 10 MB line where the count belongs.
     add("count-line-10mb.smp",

@@ -6,10 +6,10 @@
 
 TCommonForm* CommonForm = nullptr;
 
-const char* const kWaveFilter = "WAVファイル (*.wav)";
-const char* const kSampleFilter = "サンプルファイル (*.smp)";
-const char* const kCsvFilter = "CSVファイル (*.csv)";
-const char* const kPngFilter = "PNGファイル (*.png)";
+const char* const kWaveFilter = "WAVファイル(*.wav)";
+const char* const kSampleFilter = "サンプルファイル(*.smp)";
+const char* const kCsvFilter = "CSVファイル(*.csv)";
+const char* const kPngFilter = "PNGファイル(*.png)";
 const char* const kSaveFailedMessage = "ファイルの保存に失敗しました。";
 
 namespace {

@@ -20,7 +20,7 @@ enum class TFileDialogKind {
 // What a dialog is asked for.
 struct TFileDialogRequest {
     TFileDialogKind kind;
-    std::string filter;        // one entry in Qt syntax, e.g. "WAVファイル (*.wav)"
+    std::string filter;        // one entry in Qt syntax, e.g. "WAVファイル(*.wav)"
     std::string defaultSuffix; // appended to a name typed without one, e.g. "wav"
     std::string initialDir;    // passed on unchanged, even if it no longer exists
     std::string fileName;      // the name shown at first: always empty here
@@ -74,10 +74,10 @@ public:
 extern TCommonForm* CommonForm;
 
 // The filters of the callers.
-extern const char* const kWaveFilter;   // "WAVファイル (*.wav)"
-extern const char* const kSampleFilter; // "サンプルファイル (*.smp)"
-extern const char* const kCsvFilter;    // "CSVファイル (*.csv)"
-extern const char* const kPngFilter;    // "PNGファイル (*.png)"
+extern const char* const kWaveFilter;   // "WAVファイル(*.wav)"
+extern const char* const kSampleFilter; // "サンプルファイル(*.smp)"
+extern const char* const kCsvFilter;    // "CSVファイル(*.csv)"
+extern const char* const kPngFilter;    // "PNGファイル(*.png)"
 
 // The message of a save that failed: "ファイルの保存に失敗しました。"
 extern const char* const kSaveFailedMessage;

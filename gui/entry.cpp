@@ -41,6 +41,14 @@ bool TApplication::notify(QObject* receiver, QEvent* event) {
     return false;
 }
 
+void SetApplicationIdentity() {
+    QGuiApplication::setApplicationDisplayName("Zittermark");
+    // The desktop entry zittermark.desktop, and the window class the window
+    // manager groups the windows by.
+    QGuiApplication::setDesktopFileName("zittermark");
+    QCoreApplication::setApplicationName("Zittermark");
+}
+
 void InstallDesktopHooks(QApplication& app) {
     InstallApplicationLook(app);
     InstallQtPresenter();
@@ -101,7 +109,7 @@ int RunZittermark(const QStringList& arguments) {
         ShowAlreadyRunningBox();
         return 1;
     }
-    QGuiApplication::setDesktopFileName("zittermark");
+    SetApplicationIdentity();
     QApplication::setQuitOnLastWindowClosed(false);
 
     try {

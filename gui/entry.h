@@ -14,6 +14,10 @@ public:
     bool notify(QObject* receiver, QEvent* event) override;
 };
 
+// The name the desktop shows for the application ("Zittermark"), its desktop
+// entry ("zittermark") and its window class ("Zittermark").
+void SetApplicationIdentity();
+
 // Installs what the desktop application shows through Qt: the window style
 // and font with the hint timing, the message-box presenter and the
 // hourglass.

@@ -333,8 +333,9 @@ void TMainForm::SampleSaveButtonClick() {
     if (!dialog.Run(this, "smp", kSampleFilter, sampleDir)) {
         return;
     }
-    if (!series.SaveToFile(dialog.FileName)) {
-        ShowErrorBox(kSaveFailedMessage, OwnerOf(this));
+    std::string problem;
+    if (!series.SaveToFile(dialog.FileName, &problem)) {
+        ShowErrorBox(problem.empty() ? std::string(kSaveFailedMessage) : problem, OwnerOf(this));
         return;
     }
     sampleDir = FolderOf(dialog.FileName);

@@ -76,6 +76,10 @@ TEST(SamplingParametersFor, OtherModesTakeTheBoxesWithinTheirRanges) {
 TEST(RunSamplingStep, FileNameChecksComeBeforeTheHourglassAndChangeNothing) {
     TTempDir dir;
     WriteFileBytes(dir.File("not-a-wave.wav"), "RIFX\0\0\0\0WAVE");
+    TWavBuilder mulaw;
+    mulaw.formatTag = 7;
+    mulaw.bitsPerSample = 8;
+    WriteFileBytes(dir.File("mulaw.wav"), mulaw.Build({1, 2, 3}));
     struct TCase {
         std::string name;
         TSamplingOutcome outcome;
@@ -92,6 +96,11 @@ TEST(RunSamplingStep, FileNameChecksComeBeforeTheHourglassAndChangeNothing) {
          "WAVファイルが見つかりません。", false},
         {dir.File("not-a-wave.wav"), TSamplingOutcome::Unreadable, TMessageKind::Error,
          "WAVファイルを読み込めません。", true},
+        // The second line names what the reader could not take.
+        {dir.File("mulaw.wav"), TSamplingOutcome::Unreadable, TMessageKind::Error,
+         "WAVファイルを読み込めません。\nµ-law(フォーマットタグ 0x0007)のWAVファイルです。"
+         "整数PCMのみ読み込めます。",
+         true},
     };
     for (const TCase& c : cases) {
         TRecorder recorder;

@@ -188,3 +188,42 @@ TEST(CheckLambda, ReportsTheFitTheMeanRemovedLambdaAndDfaWithWarnings) {
         std::find(tinyCheck.warnings.begin(), tinyCheck.warnings.end(), kTooShortForDfaWarning),
         tinyCheck.warnings.end());
 }
+
+struct TEmptySpectrumCase {
+    const char* name;
+    std::vector<double> values;
+    const char* warning; // nullptr when neither warning applies
+};
+
+class CheckLambdaSpectrum : public ::testing::TestWithParam<TEmptySpectrumCase> {};
+
+TEST_P(CheckLambdaSpectrum, SaysWhyThereIsNoLine) {
+    const TEmptySpectrumCase& c = GetParam();
+    TWaveAnalyze series;
+    FillSeries(series, c.values, 0.025);
+    TSpectrumRun run(series, kEasyMode, kHammingWindow);
+    TLambdaCheck check = CheckLambda(series.values.get(), series.count, series.period, kEasyMode,
+                                     kHammingWindow, run.view, run.drawing);
+    auto has = [&](const char* w) {
+        return std::find(check.warnings.begin(), check.warnings.end(), w) != check.warnings.end();
+    };
+    EXPECT_EQ(has(kSilentSpectrumWarning), c.warning == kSilentSpectrumWarning);
+    EXPECT_EQ(has(kOverflowedSpectrumWarning), c.warning == kOverflowedSpectrumWarning);
+    EXPECT_EQ(run.drawing.hasLine, c.warning == nullptr);
+}
+
+std::vector<double> Alternating(int n, double amplitude) {
+    std::vector<double> values(n);
+    for (int i = 0; i < n; ++i) {
+        values[i] = (i % 3 == 0 ? amplitude : -amplitude) * (1 + i % 7);
+    }
+    return values;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Series, CheckLambdaSpectrum,
+    ::testing::Values(
+        TEmptySpectrumCase{"Silent", std::vector<double>(2400, 0.0), kSilentSpectrumWarning},
+        TEmptySpectrumCase{"Huge", Alternating(2400, 1e300), kOverflowedSpectrumWarning},
+        TEmptySpectrumCase{"Ordinary", Wandering(2400, 3), nullptr}),
+    [](const auto& info) { return std::string(info.param.name); });

@@ -176,6 +176,11 @@ TEST(Cli, HelpVersionAndUsageErrors) {
         {"--summary", "x.wav", "x.wav"},
         {"--summary", "a.csv", "--csv", "{name}.csv", "a.wav", "b.wav"},
         {"--mode"},
+        // Sample files are analysed as they are: sampling options would be ignored.
+        {"--mode", "fixed", "--period-ms", "10", "a.smp"},
+        {"--mode", "fixed", "--bias", "8", "a.smp", "b.SMP"},
+        {"--sampling", "amplitude", "a.smp"},
+        {"--sampling", "frequency", "--mode", "fixed", "a.smp"},
     };
     for (const auto& args : bad) {
         TRun run = RunCli(args);
@@ -246,6 +251,17 @@ TEST(Cli, OutputsNeverReplaceInputsNorEachOther) {
         EXPECT_EQ(ReadFileBytes(dir.File("s.wav")), "input") << shown;
         EXPECT_EQ(ReadFileBytes(dir.File("x2.smp")), "input") << shown;
         EXPECT_FALSE(FileExists(dir.File("o"))) << shown;
+    }
+}
+
+TEST(Cli, SamplingOptionsApplyWhenAnyInputIsAWavFile) {
+    // Accepted, so the missing files fail one by one (exit 1), not as usage.
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--sampling", "amplitude", "missing.smp", "missing.wav"},
+          std::vector<std::string>{"--mode", "fixed", "--period-ms", "10", "--bias", "8",
+                                   "missing.wav", "missing.smp"}}) {
+        TRun run = RunCli(args);
+        EXPECT_EQ(run.exitCode, 1) << args[0] << " " << run.err;
     }
 }
 
@@ -457,6 +473,12 @@ TEST(Cli, WritesBothGraphsAsPng) {
     };
     EXPECT_EQ(size(ReadFileBytes(spectrum)), std::make_pair(284u, 350u));
     EXPECT_EQ(size(ReadFileBytes(series)), std::make_pair(400u, 150u));
+
+    // Without --series-size the graph has the size the sampling window shows.
+    std::string shown = dir.File("shown.png");
+    run = RunCli({"--series-png", shown, wave});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(size(ReadFileBytes(shown)), std::make_pair(800u, 320u));
 }
 
 namespace {
@@ -560,6 +582,48 @@ TEST(CliTrust, ShortRecordingsGiveNullsAndWarningsNotZeros) {
     }
     EXPECT_TRUE(hasWarning(lines[1], "fewer than 3 groups"));
     EXPECT_TRUE(hasWarning(lines[1], "too short for DFA"));
+
+    // A silent minute: windows enough, but no power to fit a line to.
+    std::string quiet = WriteWave(dir, "quiet.wav", std::vector<double>(8000 * 60, 0.0), 8000);
+    TRun silentRun = RunCli({"--json", "--sampling", "amplitude", quiet});
+    ASSERT_EQ(silentRun.exitCode, 0) << silentRun.err;
+    std::vector<TJson> silentLines = JsonLines(silentRun);
+    ASSERT_EQ(silentLines.size(), 1u);
+    EXPECT_EQ(silentLines[0]["lambda"].kind, TJson::Null);
+    EXPECT_TRUE(hasWarning(silentLines[0], "the spectrum is all zero (silent input)"))
+        << silentRun.out;
+}
+
+TEST(CliTrust, AFileShorterThanItsHeaderIsAnalysedWithAWarning) {
+    TTempDir dir;
+    std::string wave = PinkTone(dir, "cut.wav", 7, 10);
+    std::string bytes = ReadFileBytes(wave);
+    // 10 s at 8000 Hz, 16-bit mono: keep the header and 40000 of 80000 frames.
+    WriteFileBytes(wave, bytes.substr(0, 44 + 80000));
+    TRun run = RunCli({"--json", "--sampling", "amplitude", wave});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("\"the file holds 40000 of 80000 frames its header declares\""),
+              std::string::npos)
+        << run.out;
+}
+
+TEST(CliTrust, OnlySeriesBeyondTheGridAreDecimatedAndSaySo) {
+    TTempDir dir;
+    for (int count : {262144, 300000}) {
+        std::string smp = dir.File("long" + std::to_string(count) + ".smp");
+        std::string text =
+            kSampleTitle + "0.025000," + std::to_string(count) + ",\"RMS\"\r\n\"Samples\"\r\n";
+        for (int i = 0; i < count; ++i) {
+            text += (i % 2 ? "1\r\n" : "0.5\r\n");
+        }
+        WriteFileBytes(smp, text);
+        TRun run = RunCli({"--json", smp});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        const bool warned =
+            run.out.find("\"series of 300000 values decimated to 262144 with an anti-alias "
+                         "filter\"") != std::string::npos;
+        EXPECT_EQ(warned, count > 262144) << run.out;
+    }
 }
 
 namespace {

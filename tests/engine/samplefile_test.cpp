@@ -1,6 +1,7 @@
 #include <cerrno>
 #include <climits>
 #include <cmath>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <iconv.h>
 #include <sstream>
@@ -19,6 +20,9 @@ namespace {
 const char* const kOpenFailed = "ファイルのオープンに失敗しました。";
 const char* const kBadFormat = "ファイルの形式が正しくありません。";
 const char* const kCountMismatch = "サンプルの数が一致しません。";
+const char* const kBadFormatLine2 = "ファイルの形式が正しくありません。(2行目)";
+const char* const kBadFormatLine4 = "ファイルの形式が正しくありません。(4行目)";
+const char* const kBadFormatLine5 = "ファイルの形式が正しくありません。(5行目)";
 const char* const kTitleUtf8 = "\"サンプリング周期(sec)\",\"サンプル数\",\"単位\"";
 
 // The C library's converter, as an independent source of the CP932 bytes.
@@ -114,6 +118,48 @@ TEST(SampleFileSave, FailedWriteKeepsTheOldFile) {
     SetWriteHook(nullptr);
     EXPECT_FALSE(saved);
     EXPECT_EQ(ReadFileBytes(path), before);
+}
+
+TEST(SampleFileSave, UnitIsWrittenInCp932WhereItCanBe) {
+    struct TCase {
+        const char* unit;
+        std::string written;
+    };
+    for (const TCase& c : {TCase{"ヘルツ", Cp932("ヘルツ")}, TCase{"Hz", "Hz"},
+                           TCase{"Hz\xF0\x9F\x98\x80", "Hz\xF0\x9F\x98\x80"}}) {
+        TWaveAnalyze series;
+        SetSeries(series, {1.0}, 0.5, c.unit);
+        const std::string text = series.SampleFileText();
+        EXPECT_NE(text.find("0.500000,1,\"" + c.written + "\"\r\n"), std::string::npos) << c.unit;
+        std::istringstream in(text);
+        TWaveAnalyze loaded;
+        ASSERT_TRUE(loaded.LoadFromStream(in, text.size())) << c.unit;
+        EXPECT_EQ(loaded.unit, c.unit);
+    }
+}
+
+TEST(SampleFileSave, PeriodThatWouldBeWrittenAsZeroIsRefused) {
+    struct TCase {
+        double period;
+        bool saved;
+    };
+    for (const TCase& c :
+         {TCase{4.9e-7, false}, TCase{1e-12, false}, TCase{5.1e-7, true}, TCase{1e-6, true}}) {
+        TWaveAnalyze series;
+        SetSeries(series, {1.0, 2.0}, c.period, "Hz");
+        TTempDir dir;
+        std::string path = dir.File("a.smp");
+        std::string problem;
+        EXPECT_EQ(series.SaveToFile(path, &problem), c.saved) << c.period;
+        EXPECT_EQ(problem.empty(), c.saved) << c.period;
+        EXPECT_EQ(series.SaveProblem().empty(), c.saved) << c.period;
+        if (c.saved) {
+            TWaveAnalyze loaded;
+            EXPECT_TRUE(loaded.LoadFromFile(path)) << c.period;
+        } else {
+            EXPECT_FALSE(std::filesystem::exists(path)) << c.period;
+        }
+    }
 }
 
 TEST(SampleFileSave, MissingFolderFails) {
@@ -233,25 +279,19 @@ TEST(SampleFileLoad, TitleIsFoundInCp932OrUtf8AnywhereInLineOne) {
     }
 }
 
-TEST(SampleFileLoad, LinesAreReadInPiecesOf255Characters) {
-    // 300 digits on one line come as two lines: the first 255 characters
-    // and the remaining 45.
-    std::string digits = "1" + std::string(299, '0');
-    std::string text = Title() + "1,2,Hz\r\nSamples\r\n" + digits + "\r\n";
-    std::istringstream in(text);
-    TWaveAnalyze series;
-    ASSERT_TRUE(series.LoadFromStream(in, text.size()));
-    EXPECT_EQ(Values(series), (std::vector<double>{1e254, 0.0}));
-
-    // A CR LF counts as one character, so 254 characters and CR LF are one
-    // line, as in a text-mode stream.
-    std::string value = "2." + std::string(252, '5');
-    text = Title() + "1,2,Hz\r\nSamples\r\n" + value + "\r\n3\r\n";
-    std::istringstream again(text);
-    ASSERT_TRUE(series.LoadFromStream(again, text.size()));
-    ASSERT_EQ(series.count, 2);
-    EXPECT_DOUBLE_EQ(series.values[0], 2.5555555555555555);
-    EXPECT_EQ(series.values[1], 3.0);
+TEST(SampleFileLoad, LinesOf254CharactersAreReadWhole) {
+    // A CR LF or a lone LF ends the line without counting towards the 254
+    // characters a line may hold.
+    for (const char* end : {"\r\n", "\n"}) {
+        std::string value = "2." + std::string(252, '5');
+        std::string text = Title() + "1,2,Hz\r\nSamples\r\n" + value + end + "3\r\n";
+        std::istringstream in(text);
+        TWaveAnalyze series;
+        ASSERT_TRUE(series.LoadFromStream(in, text.size()));
+        ASSERT_EQ(series.count, 2);
+        EXPECT_DOUBLE_EQ(series.values[0], 2.5555555555555555);
+        EXPECT_EQ(series.values[1], 3.0);
+    }
 }
 
 TEST(SampleFileLoad, TrailingBlanksAndControlCharactersAreStripped) {
@@ -303,8 +343,8 @@ INSTANTIATE_TEST_SUITE_P(
                       TLineTwoCase{"UnclosedQuote", "0.25,1,\"abc", 0.25, 1, "abc"},
                       TLineTwoCase{"ExtraFieldsIgnored", "1e-3,+4,Hz,x,y", 0.001, 4, "Hz"},
                       TLineTwoCase{"SignedPeriodAndExponent", "+2.5E-2,1,\"Hz\"", 0.025, 1, "Hz"},
-                      TLineTwoCase{"UnitBytesAsTheyAre", "0.5,1,\"\x83\x6E\x83\x43\"", 0.5, 1,
-                                   "\x83\x6E\x83\x43"}),
+                      TLineTwoCase{"UnitInCp932", "0.5,1,\"\x83\x6E\x83\x43\"", 0.5, 1, "ハイ"},
+                      TLineTwoCase{"UnitInUtf8", "0.5,1,\"ハイ\"", 0.5, 1, "ハイ"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // ---------------------------------------------------------------------------
@@ -374,7 +414,31 @@ INSTANTIATE_TEST_SUITE_P(
                      Title() + "0.025000,2,\"Hz\"\r\n\"Samples\"\r\n1.000000000\r\n",
                      kCountMismatch},
         TFailureCase{"OneValueOfThree", Title() + "0.025000,3,\"Hz\"\r\n\"Samples\"\r\n2.5\r\n",
-                     kCountMismatch}),
+                     kCountMismatch},
+        TFailureCase{"OneValueOfTen", Title() + "0.025000,10,\"Hz\"\r\n\"Samples\"\r\n2.5\r\n",
+                     kCountMismatch},
+        TFailureCase{"ValueLineOf255",
+                     Title() + "1,2,Hz\r\nSamples\r\n" + std::string(255, '1') + "\r\n3\r\n",
+                     kBadFormatLine4},
+        TFailureCase{"ValueLineOf256",
+                     Title() + "1,2,Hz\r\nSamples\r\n" + std::string(256, '1') + "\r\n3\r\n",
+                     kBadFormatLine4},
+        TFailureCase{"LongValueLineWithoutLineEnd",
+                     Title() + "1,1,Hz\r\nSamples\r\n" + std::string(300, '1'), kBadFormatLine4},
+        TFailureCase{"LongSecondValueLine",
+                     Title() + "1,2,Hz\r\nSamples\r\n1\r\n" + std::string(300, '2') + "\r\n",
+                     kBadFormatLine5},
+        TFailureCase{"LongLineTwo",
+                     Title() + "1,1,\"" + std::string(260, 'u') + "\"\r\nSamples\r\n1\r\n",
+                     kBadFormatLine2},
+        TFailureCase{"CountOfTwoTokens", Title() + "0.5,2 56,Hz\r\nSamples\r\n1\r\n2\r\n",
+                     kBadFormatLine2},
+        TFailureCase{"PeriodOfTwoTokens", Title() + "0.5 1,2,Hz\r\nSamples\r\n1\r\n2\r\n",
+                     kBadFormatLine2},
+        TFailureCase{"UnquotedUnitOfTwoTokens", Title() + "0.5,1,m s\r\nSamples\r\n1\r\n",
+                     kBadFormatLine2},
+        TFailureCase{"UnitNeitherCp932NorUtf8", Title() + "0.5,1,\"\x83\"\r\nSamples\r\n1\r\n",
+                     kBadFormatLine2}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SampleFileLoad, MissingFileOrFolderCannotBeOpened) {

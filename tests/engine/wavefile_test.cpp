@@ -1,10 +1,12 @@
 #include "engine/wavefile.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sstream>
 #include <vector>
 
+#include "engine/waveanalyze.h"
 #include "examples/signals.h"
 #include "tests/support/testsupport.h"
 
@@ -207,6 +209,79 @@ TEST(WaveFile, TruncatedDataIsReadUpToTheEndOfTheFile) {
     EXPECT_EQ(wave.ReadFrames(out.data(), 1000), 300);
     EXPECT_EQ(out[299], 0x0201 / 32768.0f);
     EXPECT_EQ(wave.ReadFrames(out.data(), 1000), 0);
+    EXPECT_EQ(wave.declaredFrames, 1000u);
+    EXPECT_FALSE(wave.ReadFailed()) << "the bytes there were all read";
+
+    // The sampler reads the same and says how much of the data is missing.
+    TTempDir dir;
+    const std::string path = dir.File("short.wav");
+    WriteFileBytes(path, bytes);
+    TWaveAnalyze series;
+    ASSERT_TRUE(series.SampleAmplitude(path, 0.005));
+    EXPECT_EQ(series.count, 8);
+    EXPECT_EQ(series.warnings,
+              std::vector<std::string>{"the file holds 300 of 1000 frames its header declares"});
+    // A whole file has no such warning.
+    WriteFileBytes(path, TWavBuilder().Build({1, 2, 3}));
+    ASSERT_TRUE(series.SampleAmplitude(path, 0.005));
+    EXPECT_TRUE(series.warnings.empty());
+}
+
+namespace {
+
+// A stream whose size is the whole text but whose reads end after `limit`
+// bytes, as a file that shrinks after it was opened or a failing device.
+class TShrinkingBuffer : public std::stringbuf {
+public:
+    TShrinkingBuffer(const std::string& text, std::streamoff limit)
+        : std::stringbuf(text, std::ios::in), limit(limit) {}
+
+protected:
+    int_type underflow() override {
+        if (gptr() - eback() >= limit) {
+            return traits_type::eof();
+        }
+        return std::stringbuf::underflow();
+    }
+    std::streamsize xsgetn(char* s, std::streamsize n) override {
+        const std::streamoff at = gptr() - eback();
+        return std::stringbuf::xsgetn(s, std::max<std::streamsize>(0, std::min(n, limit - at)));
+    }
+
+private:
+    std::streamoff limit;
+};
+
+class TShrinkingStream : public std::istream {
+public:
+    TShrinkingStream(const std::string& text, std::streamoff limit)
+        : std::istream(nullptr), buffer(text, limit) {
+        rdbuf(&buffer);
+    }
+
+private:
+    TShrinkingBuffer buffer;
+};
+
+} // namespace
+
+TEST(WaveFile, AReadThatEndsInsideTheDataFailsAndSaysSo) {
+    std::vector<int32_t> samples(1000);
+    for (int i = 0; i < 1000; ++i) {
+        samples[i] = i;
+    }
+    // The stream ends after 44 + 2 * 600 bytes: 600 of 1000 frames.
+    TWaveFile wave;
+    ASSERT_TRUE(
+        wave.Open(std::make_unique<TShrinkingStream>(TWavBuilder().Build(samples), 44 + 1200)));
+    EXPECT_EQ(wave.frameCount, 1000u);
+    std::vector<float> out(1000);
+    EXPECT_EQ(wave.ReadFrames(out.data(), 1000), 600);
+    EXPECT_TRUE(wave.ReadFailed());
+    EXPECT_NE(wave.problem.find("600 / 1000"), std::string::npos) << wave.problem;
+    EXPECT_EQ(out[599], 599 / 32768.0f);
+    EXPECT_EQ(wave.ReadFrames(out.data(), 1000), 0);
+    EXPECT_EQ(wave.frameCount, 600u);
 }
 
 TEST(WaveFile, FileWithoutDataOpensEmpty) {
@@ -297,6 +372,67 @@ INSTANTIATE_TEST_SUITE_P(
                      })},
         TRefusalCase{"Bits12", Mutated([](std::string& s) { PutLe16(s, kBitsAt, 12); })},
         TRefusalCase{"Bits0", Mutated([](std::string& s) { PutLe16(s, kBitsAt, 0); })}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// ---------------------------------------------------------------------------
+// Encodings other than integer PCM
+
+struct TEncodingCase {
+    const char* name;
+    uint16_t formatTag;
+    uint16_t subFormat; // of the 40-byte extensible record, when formatTag is 0xFFFE
+    uint32_t fmtSize;
+    uint16_t bits;
+    const char* problem; // "" when the file opens
+};
+
+class WaveFileEncoding : public ::testing::TestWithParam<TEncodingCase> {};
+
+TEST_P(WaveFileEncoding, OnlyIntegerPcmOpensAndOthersAreNamed) {
+    const TEncodingCase& c = GetParam();
+    TWavBuilder builder;
+    builder.formatTag = c.formatTag;
+    builder.subFormat = c.subFormat;
+    builder.fmtSize = c.fmtSize;
+    builder.bitsPerSample = c.bits;
+    const std::string bytes = builder.Build({1, 2, 3, 4});
+    TWaveFile wave;
+    EXPECT_EQ(OpenBytes(wave, bytes), std::string(c.problem).empty());
+    EXPECT_EQ(wave.problem, c.problem);
+
+    // The sampler passes the reason on.
+    TTempDir dir;
+    const std::string path = dir.File("a.wav");
+    WriteFileBytes(path, bytes);
+    TWaveAnalyze series;
+    EXPECT_EQ(series.SampleAmplitude(path, 0.005), std::string(c.problem).empty());
+    EXPECT_EQ(series.problem, c.problem);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tags, WaveFileEncoding,
+    ::testing::Values(
+        TEncodingCase{"Pcm", 1, 1, 16, 16, ""},
+        TEncodingCase{"ExtensiblePcm", 0xFFFE, 1, 40, 16, ""},
+        TEncodingCase{"MuLaw", 7, 1, 16, 8,
+                      "µ-law(フォーマットタグ 0x0007)のWAVファイルです。整数PCMのみ読み込めます。"},
+        TEncodingCase{"ALaw", 6, 1, 18, 8,
+                      "A-law(フォーマットタグ 0x0006)のWAVファイルです。整数PCMのみ読み込めます。"},
+        TEncodingCase{"Float16", 3, 1, 16, 16,
+                      "浮動小数点(フォーマットタグ 0x0003)のWAVファイルです。"
+                      "整数PCMのみ読み込めます。"},
+        TEncodingCase{"UnknownTag", 0x1234, 1, 16, 16,
+                      "不明な形式(フォーマットタグ 0x1234)のWAVファイルです。"
+                      "整数PCMのみ読み込めます。"},
+        TEncodingCase{"ExtensibleMuLaw", 0xFFFE, 7, 40, 8,
+                      "拡張形式(フォーマットタグ 0xFFFE)、サブフォーマット µ-law(0x0007)の"
+                      "WAVファイルです。整数PCMのみ読み込めます。"},
+        TEncodingCase{"ExtensibleFloat", 0xFFFE, 3, 40, 16,
+                      "拡張形式(フォーマットタグ 0xFFFE)、サブフォーマット 浮動小数点(0x0003)の"
+                      "WAVファイルです。整数PCMのみ読み込めます。"},
+        TEncodingCase{"ExtensibleWithoutSubFormat", 0xFFFE, 1, 18, 16,
+                      "拡張形式(フォーマットタグ 0xFFFE)で、サブフォーマットが読めない"
+                      "WAVファイルです。整数PCMのみ読み込めます。"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // ---------------------------------------------------------------------------

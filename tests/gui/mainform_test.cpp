@@ -244,11 +244,11 @@ private slots:
         QTest::addColumn<QString>("suffix");
         const int open = static_cast<int>(TFileDialogKind::Open);
         const int save = static_cast<int>(TFileDialogKind::Save);
-        QTest::newRow("wave") << "WaveFileSelectButton" << open << "WAVファイル (*.wav)"
+        QTest::newRow("wave") << "WaveFileSelectButton" << open << "WAVファイル(*.wav)"
                               << "wav";
-        QTest::newRow("sample-save") << "SampleSaveButton" << save << "サンプルファイル (*.smp)"
+        QTest::newRow("sample-save") << "SampleSaveButton" << save << "サンプルファイル(*.smp)"
                                      << "smp";
-        QTest::newRow("sample-load") << "SampleLoadButton" << open << "サンプルファイル (*.smp)"
+        QTest::newRow("sample-load") << "SampleLoadButton" << open << "サンプルファイル(*.smp)"
                                      << "smp";
     }
 

@@ -139,7 +139,7 @@ private slots:
         QCOMPARE(recorder->dialogs.size(), std::size_t{1});
         const TFileDialogRequest& request = recorder->dialogs[0];
         QCOMPARE(request.kind, TFileDialogKind::Save);
-        QCOMPARE(request.filter, std::string("PNGファイル (*.png)"));
+        QCOMPARE(request.filter, std::string("PNGファイル(*.png)"));
         QCOMPARE(request.defaultSuffix, std::string("png"));
         QCOMPARE(request.initialDir, DocumentsDir());
         QCOMPARE(request.owner, static_cast<QWidget*>(SamplingViewForm));

@@ -74,6 +74,19 @@ private slots:
         home.reset();
     }
 
+    void theApplicationIsNamedZittermarkToTheDesktop() {
+        QGuiApplication::setApplicationDisplayName("other");
+        QGuiApplication::setDesktopFileName("other");
+        QCOMPARE(Start(kNoArguments,
+                       [] {
+                           QCOMPARE(QGuiApplication::applicationDisplayName(),
+                                    QString("Zittermark"));
+                           QCOMPARE(QGuiApplication::desktopFileName(), QString("zittermark"));
+                           QCOMPARE(QCoreApplication::applicationName(), QString("Zittermark"));
+                       }),
+                 0);
+    }
+
     void firstStartCreatesTheFolderAndTheFirstCloseTheFile() {
         const std::string documents = DocumentsDir();
         bool checked = false;

@@ -190,7 +190,7 @@ private slots:
         QCOMPARE(MainForm->csvDir, dir->Path());
         QCOMPARE(MainForm->sampleDir, dir->Path());
         const TFileDialogRequest& csvDialog = recorder->dialogs[recorder->dialogs.size() - 2];
-        QCOMPARE(csvDialog.filter, std::string("CSVファイル (*.csv)"));
+        QCOMPARE(csvDialog.filter, std::string("CSVファイル(*.csv)"));
         QCOMPARE(csvDialog.defaultSuffix, std::string("csv"));
         QCOMPARE(csvDialog.kind, TFileDialogKind::Save);
     }
@@ -259,7 +259,7 @@ private slots:
         QVERIFY(recorder->messages.empty());
         QCOMPARE(recorder->modal.size(), std::size_t{2});
         QCOMPARE(recorder->dialogs.back().kind, TFileDialogKind::Open);
-        QCOMPARE(recorder->dialogs.back().filter, std::string("サンプルファイル (*.smp)"));
+        QCOMPARE(recorder->dialogs.back().filter, std::string("サンプルファイル(*.smp)"));
         QCOMPARE(recorder->dialogs.back().initialDir, dir->Path());
         QCOMPARE(series.count, 240);
         QVERIFY2(SamplingViewForm->values == series.values.get(), "refreshed after the load");
@@ -424,7 +424,7 @@ private slots:
         QTest::mouseClick(SpectrumViewForm->GraphSaveButton, Qt::LeftButton);
         QVERIFY(recorder->messages.empty());
         const TFileDialogRequest& request = recorder->dialogs.back();
-        QCOMPARE(request.filter, std::string("PNGファイル (*.png)"));
+        QCOMPARE(request.filter, std::string("PNGファイル(*.png)"));
         QCOMPARE(request.defaultSuffix, std::string("png"));
         QCOMPARE(request.initialDir, DocumentsDir());
         QCOMPARE(request.owner, static_cast<QWidget*>(SpectrumViewForm));

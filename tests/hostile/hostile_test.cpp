@@ -71,6 +71,12 @@ std::vector<TWaveCase> WaveCases() {
         {"bits-32.wav", false, {}},
         {"float-32.wav", false, {}},
         {"float-64.wav", false, {}},
+        // Only integer PCM is read, whatever the sample width.
+        {"mulaw-8.wav", false, {}},
+        {"alaw-8.wav", false, {}},
+        {"float-tag-16bit.wav", false, {}},
+        {"extensible-float-16bit.wav", false, {}},
+        {"extensible-pcm.wav", true, kCanonical},
         {"rifx.wav", false, {}},
         {"rf64.wav", false, {}},
     };
@@ -151,10 +157,10 @@ std::vector<TSampleCase> SampleCases() {
         {"value-inf.smp", kBadFormat, {}, 0.0, ""},
         {"value-1e400.smp", kBadFormat, {}, 0.0, ""},
         {"value-minus-1e400.smp", kBadFormat, {}, 0.0, ""},
-        // A 10 MB line is read in pieces of 255 characters, the first of
-        // which holds the whole value.
-        {"line-10mb.smp", nullptr, {0.5}, 0.025, "Hz"},
-        {"count-line-10mb.smp", kBadFormat, {}, 0.0, ""},
+        // A line over 254 characters is refused by its number, never read
+        // in pieces.
+        {"line-10mb.smp", "ファイルの形式が正しくありません。(4行目)", {}, 0.0, ""},
+        {"count-line-10mb.smp", "ファイルの形式が正しくありません。(2行目)", {}, 0.0, ""},
         {"nul-in-value.smp", kBadFormat, {}, 0.0, ""},
         // Trailing control characters are stripped like blanks.
         {"nul-after-value.smp", nullptr, {1.5, 2.5}, 0.025, "Hz"},
