@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <vector>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -102,28 +103,61 @@ double Sinc(double x) {
     return std::sin(x) / x;
 }
 
+void LowPassDecimate(const TWaveAnalyze& series, int block, TWaveAnalyze& decimated) {
+    block = std::max(block, 1);
+    const int half = kDecimationTapsPerBlock * block;
+    // A Blackman-windowed sinc cut at the decimated Nyquist frequency
+    // 0.5 / block: its transition band, about 5.5 / taps wide (a few percent
+    // of the band on either side of the cut), keeps the top of the band the
+    // line is fitted to, and what lies beyond it is held below -70 dB
+    // instead of folding down.
+    const double taps = 2.0 * half + 1.0;
+    const double cutoff = 0.5 / block;
+    std::vector<double> weights(static_cast<std::size_t>(2 * half + 1));
+    double total = 0.0;
+    for (int j = -half; j <= half; ++j) {
+        const double phase = 2.0 * kPi * (j + half) / (taps - 1.0);
+        const double window = 0.42 - 0.5 * std::cos(phase) + 0.08 * std::cos(2.0 * phase);
+        const double weight = 2.0 * cutoff * Sinc(2.0 * kPi * cutoff * j) * window;
+        weights[static_cast<std::size_t>(j + half)] = weight;
+        total += weight;
+    }
+    for (double& weight : weights) {
+        weight /= total;
+    }
+    decimated.count = series.count / block + (series.count % block != 0 ? 1 : 0);
+    decimated.values = std::make_unique<double[]>(static_cast<std::size_t>(decimated.count));
+    decimated.period = series.period * block;
+    decimated.unit = series.unit;
+    const double* values = series.values.get();
+    for (int m = 0; m < decimated.count; ++m) {
+        const long long centre = static_cast<long long>(m) * block;
+        const long long first = std::max<long long>(centre - half, 0);
+        const long long last = std::min<long long>(centre + half, series.count - 1LL);
+        double sum = 0.0;
+        double used = 0.0;
+        for (long long i = first; i <= last; ++i) {
+            const double weight = weights[static_cast<std::size_t>(i - centre + half)];
+            sum += weight * values[i];
+            used += weight;
+        }
+        // Near the ends fewer taps reach into the series; dividing by their
+        // weight keeps a constant series constant there.
+        decimated.values[m] = sum / used;
+    }
+}
+
 void ResampleSeries(const TWaveAnalyze& series, TComplexFFT& fft, double dataFraction) {
     if (dataFraction > 1.0 && std::isfinite(dataFraction) && series.count > 1) {
         // More values than grid points: the sinc would pass everything above
-        // the grid's Nyquist frequency through as aliases. Means of blocks of
-        // ceil(dataFraction) values low-pass the series first (in one pass
-        // over it) and leave at most as many values as grid points.
+        // the grid's Nyquist frequency through as aliases. A windowed-sinc
+        // low-pass decimates the series first, leaving at most as many values
+        // as grid points, which the sinc then carries onto the grid.
         const int block =
             static_cast<int>(std::min(std::ceil(dataFraction), static_cast<double>(series.count)));
-        TWaveAnalyze means;
-        means.count = series.count / block + (series.count % block != 0 ? 1 : 0);
-        means.values = std::make_unique<double[]>(static_cast<std::size_t>(means.count));
-        for (int j = 0; j < means.count; ++j) {
-            const int first = j * block;
-            const int end = std::min(first + block, series.count);
-            double sum = 0.0;
-            for (int i = first; i < end; ++i) {
-                sum += series.values[i];
-            }
-            means.values[j] = sum / (end - first);
-        }
-        means.period = series.period * block;
-        ResampleSeries(means, fft, dataFraction / block);
+        TWaveAnalyze decimated;
+        LowPassDecimate(series, block, decimated);
+        ResampleSeries(decimated, fft, dataFraction / block);
         return;
     }
     const double* values = series.values.get();

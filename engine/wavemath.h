@@ -22,11 +22,23 @@ double Sinc(double x);
 // Agrees with the direct formula to 1e-12 relative to the largest |value|.
 //
 // When dataFraction > 1 (more values than grid points), the series is first
-// low-passed and decimated by taking the means of consecutive blocks of
-// B = ceil(dataFraction) values (the last block may be shorter), and those
-// means are carried onto the grid as above with dataFraction / B; this costs
-// one pass over the series on top of the grid's taps.
+// low-passed and decimated by LowPassDecimate with B = ceil(dataFraction),
+// and the result is carried onto the grid as above with dataFraction / B;
+// this costs about 2 * kDecimationTapsPerBlock taps per value of the series,
+// whatever dataFraction is.
 void ResampleSeries(const TWaveAnalyze& series, TComplexFFT& fft, double dataFraction);
+
+// Taps on each side of a decimated value, per value of the block.
+constexpr int kDecimationTapsPerBlock = 64;
+
+// Low-passes the series with a Blackman-windowed sinc cut at 0.5 / block
+// cycles per value (the Nyquist frequency after decimation; the transition
+// band is about 5.5 / (2 * kDecimationTapsPerBlock * block) wide around it),
+// normalised to a gain of exactly 1 at 0 Hz, and keeps every block-th value:
+// value m is centred on source value m * block, with the weights of the taps
+// that fall outside the series left out and the rest renormalised. The result
+// has ceil(count / block) values, block times the period and the same unit.
+void LowPassDecimate(const TWaveAnalyze& series, int block, TWaveAnalyze& decimated);
 
 // The direct formula, 129 sines per output point: the reference for tests and
 // the baseline for benchmarks.
