@@ -156,11 +156,40 @@ bool TWaveFile::Walk() {
     fileSize = end;
 
     // Reads `size` bytes at `position`; false unless all of them were there.
-    auto readAt = [&in](int64_t position, unsigned char* to, std::size_t size) {
-        in.clear();
-        in.seekg(position);
-        in.read(reinterpret_cast<char*>(to), static_cast<std::streamsize>(size));
-        return in && static_cast<std::size_t>(in.gcount()) == size;
+    // The walk's small reads are served from a block read ahead of them, so
+    // a file of many short chunks costs one read per block, not one seek
+    // and read per chunk.
+    constexpr int64_t kWalkBlock = 64 * 1024;
+    std::vector<unsigned char> block;
+    int64_t blockStart = 0;
+    auto readAt = [&](int64_t position, unsigned char* to, std::size_t size) {
+        const int64_t wanted = static_cast<int64_t>(size);
+        if (position < 0 || wanted > kWalkBlock || position + wanted > fileSize) {
+            return false;
+        }
+        const int64_t blockEnd = blockStart + static_cast<int64_t>(block.size());
+        if (position < blockStart || position + wanted > blockEnd) {
+            // A stream that cannot give the whole block (it shrank, or a
+            // device failed past the bytes wanted) is asked for just those.
+            for (const int64_t length :
+                 {std::min<int64_t>(kWalkBlock, fileSize - position), wanted}) {
+                block.resize(static_cast<std::size_t>(length));
+                in.clear();
+                in.seekg(position);
+                in.read(reinterpret_cast<char*>(block.data()),
+                        static_cast<std::streamsize>(length));
+                if (in && in.gcount() == length) {
+                    break;
+                }
+                block.clear();
+            }
+            if (block.size() < size) {
+                return false;
+            }
+            blockStart = position;
+        }
+        std::memcpy(to, block.data() + (position - blockStart), size);
+        return true;
     };
 
     unsigned char header[12];

@@ -314,6 +314,24 @@ TEST(WaveFile, TheLastDataChunkCountsWithTheFormatBeforeIt) {
     EXPECT_EQ(ReadAll(wave), (std::vector<float>{-0.5f, 0.25f}));
 }
 
+TEST(WaveFile, ManySmallChunksAroundTheFormatAndDataChangeNothing) {
+    // 100,000 chunks of 0 ... 6 bytes (odd ones padded) put chunk headers
+    // and the format record across every read-ahead block boundary.
+    std::string filler;
+    for (int i = 0; i < 100000; ++i) {
+        filler += WavChunk("junk", std::string(static_cast<std::size_t>(i % 7), 'x'));
+    }
+    const std::string fmt = WavChunk("fmt ", FmtContents(1, 1, 8000, 16));
+    const std::string data = WavChunk("data", std::string("\x00\x40\x00\xC0\x01\x00", 6));
+    TWaveFile plain;
+    TWaveFile padded;
+    ASSERT_TRUE(OpenBytes(plain, RiffWave(fmt + data)));
+    ASSERT_TRUE(OpenBytes(padded, RiffWave(filler + fmt + filler + data + filler)));
+    EXPECT_EQ(padded.frameCount, plain.frameCount);
+    EXPECT_EQ(padded.format.sampleRate, 8000);
+    EXPECT_EQ(ReadAll(padded), ReadAll(plain));
+}
+
 // ---------------------------------------------------------------------------
 // Files refused
 
