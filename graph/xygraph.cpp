@@ -245,14 +245,75 @@ void TXYGraph::DrawPolyline(const double* xs, const double* ys, int n, TColor co
     if (n < 2) {
         return;
     }
-    std::vector<TPixelPoint> points(static_cast<std::size_t>(n));
-    for (int i = 0; i < n; ++i) {
-        ToPixel({xs[i], ys[i]}, points[static_cast<std::size_t>(i)]);
+    std::vector<TPixelPoint> points;
+    if (style == static_cast<int>(TPenStyle::Dot)) {
+        // A dotted line's pattern runs along the whole path, so every point
+        // is drawn as given.
+        points.resize(static_cast<std::size_t>(n));
+        for (int i = 0; i < n; ++i) {
+            ToPixel({xs[i], ys[i]}, points[static_cast<std::size_t>(i)]);
+        }
+    } else {
+        points = ColumnRuns(xs, ys, n);
     }
     canvas.SetPen(color, width, style);
     ClipToPlot();
-    canvas.Polyline(points.data(), n);
+    canvas.Polyline(points.data(), static_cast<int>(points.size()));
     ResetClip();
+}
+
+std::vector<TPixelPoint> TXYGraph::ColumnRuns(const double* xs, const double* ys, int n) const {
+    // Consecutive points in one pixel column draw, between them, exactly the
+    // column's pixels from their lowest to their highest (a segment draws
+    // every pixel from its start up to, not including, its end, and the
+    // segment out of the column starts at the run's last point). So a run is
+    // drawn as its first point, its extremes and its last point: the same
+    // pixels from at most four points, however many values share a column.
+    // The path's very last pixel is not drawn, so the final run keeps its
+    // last two points and the extremes of the points before its last.
+    std::vector<TPixelPoint> out;
+    out.reserve(static_cast<std::size_t>(std::min(n, 4 * (plot.right - plot.left + 2) + 8)));
+    TPixelPoint first{}, low{}, high{}, before{}, last{};
+    int length = 0; // points in the current run
+    auto emit = [&out](TPixelPoint p) {
+        if (out.empty() || out.back().x != p.x || out.back().y != p.y) {
+            out.push_back(p);
+        }
+    };
+    for (int i = 0; i < n; ++i) {
+        TPixelPoint p;
+        ToPixel({xs[i], ys[i]}, p);
+        if (length > 0 && p.x == first.x) {
+            // `low` and `high` hold the extremes of the run without its
+            // current last point, which joins them now.
+            low.y = std::min(low.y, last.y);
+            high.y = std::max(high.y, last.y);
+            before = last;
+            last = p;
+            ++length;
+            continue;
+        }
+        if (length > 0) {
+            low.y = std::min(low.y, last.y);
+            high.y = std::max(high.y, last.y);
+            emit(first);
+            emit(low);
+            emit(high);
+            emit(last);
+        }
+        first = low = high = before = last = p;
+        length = 1;
+    }
+    if (length == 1) {
+        emit(first);
+    } else if (length > 1) {
+        emit(first);
+        emit(low);
+        emit(high);
+        emit(before);
+        out.push_back(last);
+    }
+    return out;
 }
 
 void TXYGraph::DrawHistogram(const double* xs, const double* ys, int n, TColor color) {

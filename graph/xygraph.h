@@ -4,6 +4,7 @@
 // units, data as points, polyline or histogram, free text, and PNG export.
 
 #include <string>
+#include <vector>
 
 #include "graph/canvas.h"
 #include "graph/virtualcoordinates.h"
@@ -74,6 +75,9 @@ public:
     bool yLog = false;
 
 private:
+    // The pixel points of a solid polyline through (xs, ys), each run of
+    // points in one pixel column reduced to the few that draw its pixels.
+    std::vector<TPixelPoint> ColumnRuns(const double* xs, const double* ys, int n) const;
     void ClipToPlot();
     void ResetClip();
 

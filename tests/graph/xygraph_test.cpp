@@ -142,6 +142,76 @@ TEST(TXYGraph, LinesKeepInsideThePlotIncludingItsRightAndBottomLines) {
     }
 }
 
+// A polyline of many more points than columns is drawn from a few points per
+// column; its pixels must be those of the segments through every point.
+struct TDenseLineCase {
+    const char* name;
+    int count;     // points
+    double spread; // values in [-spread, spread] on a range of [-1, 1]
+    int width;     // pen width
+    unsigned seed;
+    std::vector<double> fixed = {}; // these values, all in the first column
+};
+
+void PrintTo(const TDenseLineCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class DensePolyline : public testing::TestWithParam<TDenseLineCase> {};
+
+TEST_P(DensePolyline, DrawsThePixelsOfEverySegment) {
+    const TDenseLineCase& c = GetParam();
+    std::vector<double> xs(static_cast<std::size_t>(c.count));
+    std::vector<double> ys(xs.size());
+    uint32_t state = c.seed;
+    for (int i = 0; i < c.count; ++i) {
+        state = state * 1664525u + 1013904223u;
+        xs[i] = i * 0.01;
+        ys[i] = c.spread * (static_cast<double>(state >> 8) / (1u << 24) * 2 - 1);
+        if (i % 97 == 5) {
+            ys[i] = ys[i > 0 ? i - 1 : 0]; // runs of equal pixels
+        }
+        if (!c.fixed.empty()) {
+            xs[i] = 0;
+            ys[i] = c.fixed[static_cast<std::size_t>(i)];
+        }
+    }
+    TXYGraph graph(160, 90);
+    graph.plot = {10, 5, 150, 80};
+    graph.world = {0, -1, c.count * 0.01, 1};
+    graph.Clear();
+    TBitmap expected = graph.bitmap;
+    graph.DrawPolyline(xs.data(), ys.data(), c.count, kInk, c.width, 0);
+
+    std::vector<TPixelPoint> points(xs.size());
+    for (int i = 0; i < c.count; ++i) {
+        graph.ToPixel({xs[i], ys[i]}, points[i]);
+    }
+    TCanvas canvas(expected);
+    canvas.SetPen(kInk, c.width, 0);
+    canvas.SetClip(10, 5, 151, 81);
+    canvas.Polyline(points.data(), c.count);
+    EXPECT_EQ(graph.bitmap.Rgb(), expected.Rgb());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Series, DensePolyline,
+    testing::Values(TDenseLineCase{"FewerPointsThanColumns", 100, 0.9, 1, 1},
+                    TDenseLineCase{"TwoPerColumn", 281, 0.9, 1, 8},
+                    TDenseLineCase{"ThreePerColumn", 423, 0.9, 1, 9},
+                    TDenseLineCase{"TenPerColumn", 1400, 0.9, 1, 2},
+                    TDenseLineCase{"ThousandPerColumn", 140000, 0.5, 1, 3},
+                    TDenseLineCase{"BeyondThePlotBothWays", 5000, 3.0, 1, 4},
+                    TDenseLineCase{"WidePen", 5000, 0.9, 3, 5},
+                    TDenseLineCase{"NarrowRange", 3000, 0.004, 1, 6},
+                    TDenseLineCase{"TwoPoints", 2, 0.9, 1, 7},
+                    // The path's last pixel is drawn only because an earlier
+                    // segment of the final run starts there.
+                    TDenseLineCase{"FinalRunReturnsToItsTop", 4, 0, 1, 0, {0, 0.5, -0.5, 0.5}},
+                    TDenseLineCase{"FinalRunReturnsToItsBottom", 4, 0, 1, 0, {0, -0.5, 0.5, -0.5}},
+                    TDenseLineCase{"FinalRunEndsBelow", 5, 0, 1, 0, {0, 0.5, -0.5, 0.2, -0.9}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 // ---- number and label texts ----
 
 struct TNumberCase {
