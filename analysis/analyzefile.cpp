@@ -4,6 +4,7 @@
 #include <cmath>
 #include <exception>
 #include <memory>
+#include <new>
 #include <string>
 
 #include "analysis/samplinggraph.h"
@@ -327,6 +328,10 @@ TFileReport AnalyzeFile(const TFileOptions& options, const std::string& file, TR
     });
     try {
         Analyze(options, file, resample, parallelFor, report);
+    } catch (const std::bad_alloc&) {
+        // Said in words: the library's own text ("std::bad_alloc") tells a
+        // user nothing.
+        Fail(report, "out of memory: the analysis needed more memory than the system could give");
     } catch (const std::exception& e) {
         Fail(report, e.what());
     }
