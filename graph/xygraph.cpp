@@ -272,7 +272,10 @@ std::vector<TPixelPoint> TXYGraph::ColumnRuns(const double* xs, const double* ys
     // The path's very last pixel is not drawn, so the final run keeps its
     // last two points and the extremes of the points before its last.
     std::vector<TPixelPoint> out;
-    out.reserve(static_cast<std::size_t>(std::min(n, 4 * (plot.right - plot.left + 2) + 8)));
+    // Room for every column of the plot; a plot narrower than nothing
+    // (right left of left) reserves nothing.
+    const int64_t columns = static_cast<int64_t>(plot.right) - plot.left + 2;
+    out.reserve(static_cast<std::size_t>(std::clamp<int64_t>(4 * columns + 8, 0, n)));
     TPixelPoint first{}, low{}, high{}, before{}, last{};
     int length = 0; // points in the current run
     auto emit = [&out](TPixelPoint p) {
@@ -304,14 +307,12 @@ std::vector<TPixelPoint> TXYGraph::ColumnRuns(const double* xs, const double* ys
         first = low = high = before = last = p;
         length = 1;
     }
-    if (length == 1) {
-        emit(first);
-    } else if (length > 1) {
+    if (length > 0) {
         emit(first);
         emit(low);
         emit(high);
         emit(before);
-        out.push_back(last);
+        emit(last);
     }
     return out;
 }
