@@ -68,10 +68,15 @@ TSamplingOutcome RunSamplingStep(TWaveAnalyze& series, const std::string& fileNa
     return TSamplingOutcome::Sampled;
 }
 
-TSpectrumOutcome RunSpectrumStage(const TWaveAnalyze& series, int analyzeMode, int windowFunction,
-                                  TSpectrumState& view, std::unique_ptr<TComplexFFT>& fft,
-                                  double& dataFraction, double& fftPeriod, TMessageOwner owner,
-                                  TResampler resample) {
+namespace {
+
+// The stage for values[i] - offset; `whole` is the TWaveAnalyze holding
+// exactly those values when there is one (offset 0), so neither resampler
+// needs a copy of it.
+TSpectrumOutcome SpectrumStage(const TSeriesValues& series, const TWaveAnalyze* whole,
+                               int analyzeMode, int windowFunction, TSpectrumState& view,
+                               std::unique_ptr<TComplexFFT>& fft, double& dataFraction,
+                               double& fftPeriod, TMessageOwner owner, TResampler resample) {
     const int count = series.count;
     if (count <= 0) {
         ShowInfoBox(kNoSamplingDataMessage, owner);
@@ -95,10 +100,42 @@ TSpectrumOutcome RunSpectrumStage(const TWaveAnalyze& series, int analyzeMode, i
     }
     dataFraction = static_cast<double>(count) / n;
     fftPeriod = dataFraction * series.period;
-    (resample ? resample : ResampleSeries)(series, *fft, dataFraction);
+    if (whole != nullptr) {
+        (resample ? resample : ResampleSeries)(*whole, *fft, dataFraction);
+    } else if (!resample) {
+        ResampleSeriesLess(series.values, count, series.offset, *fft, dataFraction);
+    } else {
+        TWaveAnalyze copy;
+        copy.count = count;
+        copy.period = series.period;
+        copy.values = std::make_unique<double[]>(static_cast<std::size_t>(count));
+        for (int i = 0; i < count; ++i) {
+            copy.values[i] = series.values[i] - series.offset;
+        }
+        resample(copy, *fft, dataFraction);
+    }
     if (windowFunction > 0) {
         fft->ApplyWindow();
     }
     fft->Execute();
     return TSpectrumOutcome::Transformed;
+}
+
+} // namespace
+
+TSpectrumOutcome RunSpectrumStage(const TWaveAnalyze& series, int analyzeMode, int windowFunction,
+                                  TSpectrumState& view, std::unique_ptr<TComplexFFT>& fft,
+                                  double& dataFraction, double& fftPeriod, TMessageOwner owner,
+                                  TResampler resample) {
+    const TSeriesValues values{series.values.get(), series.count, series.period, 0.0};
+    return SpectrumStage(values, &series, analyzeMode, windowFunction, view, fft, dataFraction,
+                         fftPeriod, owner, resample);
+}
+
+TSpectrumOutcome RunSpectrumStage(const TSeriesValues& series, int analyzeMode, int windowFunction,
+                                  TSpectrumState& view, std::unique_ptr<TComplexFFT>& fft,
+                                  double& dataFraction, double& fftPeriod, TMessageOwner owner,
+                                  TResampler resample) {
+    return SpectrumStage(series, nullptr, analyzeMode, windowFunction, view, fft, dataFraction,
+                         fftPeriod, owner, resample);
 }

@@ -68,6 +68,23 @@ TSpectrumOutcome RunSpectrumStage(const TWaveAnalyze& series, int analyzeMode, i
                                   double& dataFraction, double& fftPeriod, TMessageOwner owner,
                                   TResampler resample = nullptr);
 
+// A series held elsewhere, read as values[i] - offset for i < count.
+struct TSeriesValues {
+    const double* values;
+    int count;
+    double period;
+    double offset;
+};
+
+// The same stage for such a series, with the bits a TWaveAnalyze holding
+// values[i] - offset would give. With the built-in resampler a series longer
+// than the grid is decimated straight from `values`, so no copy of it is
+// made; a custom resampler is given such a copy.
+TSpectrumOutcome RunSpectrumStage(const TSeriesValues& series, int analyzeMode, int windowFunction,
+                                  TSpectrumState& view, std::unique_ptr<TComplexFFT>& fft,
+                                  double& dataFraction, double& fftPeriod, TMessageOwner owner,
+                                  TResampler resample = nullptr);
+
 // The two texts the runs show.
 extern const char* const kNoSamplingDataMessage;
 extern const char* const kUnreadableWaveMessage;

@@ -19,18 +19,12 @@ const char* const kTooShortForDfaWarning = "too short for DFA (fewer than 4 scal
 const char* const kSilentSpectrumWarning = "the spectrum is all zero (silent input)";
 const char* const kOverflowedSpectrumWarning = "the spectrum overflowed (values too large)";
 
-std::optional<double> SpectralLambda(const std::vector<double>& values, double period,
-                                     int analyzeMode, int windowFunction,
-                                     const TSpectrumState& band, TResampler resample) {
-    if (values.empty()) {
+std::optional<double> SpectralLambda(const TSeriesValues& series, int analyzeMode,
+                                     int windowFunction, const TSpectrumState& band,
+                                     TResampler resample) {
+    if (series.count <= 0) {
         return std::nullopt;
     }
-    TWaveAnalyze series;
-    series.count = static_cast<int>(values.size());
-    series.values = std::make_unique<double[]>(values.size());
-    std::copy(values.begin(), values.end(), series.values.get());
-    series.period = period;
-
     TSpectrumState view = band;
     // The copy must not drive the window the original belongs to.
     view.onBandChanged = nullptr;
@@ -50,16 +44,27 @@ std::optional<double> SpectralLambda(const std::vector<double>& values, double p
     return 0.0 - fit.slope;
 }
 
-std::vector<double> MeanRemoved(const double* values, int count) {
-    std::vector<double> result(values, values + (count > 0 ? count : 0));
-    if (result.empty()) {
-        return result;
+std::optional<double> SpectralLambda(const std::vector<double>& values, double period,
+                                     int analyzeMode, int windowFunction,
+                                     const TSpectrumState& band, TResampler resample) {
+    const TSeriesValues series{values.data(), static_cast<int>(values.size()), period, 0.0};
+    return SpectralLambda(series, analyzeMode, windowFunction, band, resample);
+}
+
+double SeriesMean(const double* values, int count) {
+    if (count <= 0) {
+        return 0.0;
     }
     double sum = 0.0;
-    for (double v : result) {
-        sum += v;
+    for (int i = 0; i < count; ++i) {
+        sum += values[i];
     }
-    const double mean = sum / count;
+    return sum / count;
+}
+
+std::vector<double> MeanRemoved(const double* values, int count) {
+    std::vector<double> result(values, values + (count > 0 ? count : 0));
+    const double mean = SeriesMean(values, count);
     for (double& v : result) {
         v -= mean;
     }
@@ -85,10 +90,9 @@ std::vector<std::optional<double>> SurrogateLambdas(const TWaveAnalyze& series, 
     if (copies <= 0 || series.count <= 0) {
         return lambdas;
     }
-    const std::vector<double> original(series.values.get(), series.values.get() + series.count);
     auto body = [&](int m) {
         try {
-            std::vector<double> values = original;
+            std::vector<double> values(series.values.get(), series.values.get() + series.count);
             ShuffleValues(values, seed + static_cast<std::uint64_t>(m));
             lambdas[m] =
                 SpectralLambda(values, series.period, analyzeMode, windowFunction, band, resample);
@@ -167,8 +171,11 @@ TLambdaCheck CheckLambda(const double* values, int count, double period, int ana
                          drawing.intercept, quality)) {
             check.quality = quality;
         }
-        check.lambdaMeanRemoved = SpectralLambda(MeanRemoved(values, count), period, analyzeMode,
-                                                 windowFunction, view, resample);
+        // The series less its mean, read in place: a long series is not
+        // copied for it.
+        const TSeriesValues lessMean{values, count, period, SeriesMean(values, count)};
+        check.lambdaMeanRemoved =
+            SpectralLambda(lessMean, analyzeMode, windowFunction, view, resample);
         if (drawing.firstBin == 1) {
             check.warnings.push_back(kBandHoldsBinOneWarning);
         }

@@ -25,6 +25,14 @@ std::optional<double> SpectralLambda(const std::vector<double>& values, double p
                                      int analyzeMode, int windowFunction,
                                      const TSpectrumState& band, TResampler resample = nullptr);
 
+// The same for a series read in place as values[i] - offset.
+std::optional<double> SpectralLambda(const TSeriesValues& series, int analyzeMode,
+                                     int windowFunction, const TSpectrumState& band,
+                                     TResampler resample = nullptr);
+
+// The sum of the values in index order divided by count; 0 for none.
+double SeriesMean(const double* values, int count);
+
 // The values minus their mean, the mean being the sum of the values in index
 // order divided by count.
 std::vector<double> MeanRemoved(const double* values, int count);

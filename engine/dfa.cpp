@@ -64,6 +64,58 @@ double SegmentResidualSquares(const double* y, int n) {
     return squares;
 }
 
+// F(n) as DfaFluctuation(DfaProfile(values, count), n) gives it, bit for
+// bit, with the profile formed as the values are read: the same running sum,
+// the same segment sums, added in the same order (the forward segments from
+// the start, then the backward ones from the last down). It holds two
+// segments of the profile and one sum per backward segment, not the whole
+// profile.
+double StreamedFluctuation(const double* values, int count, double mean, int n) {
+    if (n < 2 || n > count) {
+        return std::nan("");
+    }
+    const long long segments = count / n;
+    // The backward segments start at rest + k * n, k = 0 ... segments - 1.
+    const long long rest = count - segments * n;
+    std::vector<double> forward(static_cast<std::size_t>(n));
+    std::vector<double> backward(rest != 0 ? static_cast<std::size_t>(n) : 0);
+    std::vector<double> backwardSquares(static_cast<std::size_t>(segments));
+    double squares = 0.0;
+    double running = 0.0;
+    int filled = 0;
+    long long done = 0;
+    int backFilled = 0;
+    long long backDone = 0;
+    for (long long i = 0; i < count; ++i) {
+        running += values[i] - mean;
+        if (done < segments) {
+            forward[filled++] = running;
+            if (filled == n) {
+                const double s = SegmentResidualSquares(forward.data(), n);
+                squares += s;
+                if (rest == 0) {
+                    // The backward segments are the forward ones.
+                    backwardSquares[done] = s;
+                }
+                filled = 0;
+                ++done;
+            }
+        }
+        if (rest != 0 && i >= rest) {
+            backward[backFilled++] = running;
+            if (backFilled == n) {
+                backwardSquares[backDone++] = SegmentResidualSquares(backward.data(), n);
+                backFilled = 0;
+            }
+        }
+    }
+    for (long long k = segments; k-- > 0;) {
+        squares += backwardSquares[k];
+    }
+    const double points = 2.0 * static_cast<double>(segments) * n;
+    return std::sqrt(squares / points);
+}
+
 } // namespace
 
 double DfaFluctuation(const std::vector<double>& profile, int n) {
@@ -89,11 +141,15 @@ std::optional<TDfaResult> DetrendedFluctuation(const double* values, int count) 
     if (result.scales.size() < 4) {
         return std::nullopt;
     }
-    const std::vector<double> profile = DfaProfile(values, count);
+    double sum = 0.0;
+    for (int i = 0; i < count; ++i) {
+        sum += values[i];
+    }
+    const double mean = sum / count;
     std::vector<double> logN;
     std::vector<double> logF;
     for (int n : result.scales) {
-        const double f = DfaFluctuation(profile, n);
+        const double f = StreamedFluctuation(values, count, mean, n);
         if (!(f > 0.0) || !std::isfinite(f)) {
             return std::nullopt;
         }

@@ -104,6 +104,13 @@ double Sinc(double x) {
 }
 
 void LowPassDecimate(const TWaveAnalyze& series, int block, TWaveAnalyze& decimated) {
+    LowPassDecimateLess(series.values.get(), series.count, 0.0, block, decimated);
+    decimated.period = series.period * block;
+    decimated.unit = series.unit;
+}
+
+void LowPassDecimateLess(const double* values, int count, double offset, int block,
+                         TWaveAnalyze& decimated) {
     block = std::max(block, 1);
     const int half = kDecimationTapsPerBlock * block;
     // A Blackman-windowed sinc cut at the decimated Nyquist frequency
@@ -125,20 +132,17 @@ void LowPassDecimate(const TWaveAnalyze& series, int block, TWaveAnalyze& decima
     for (double& weight : weights) {
         weight /= total;
     }
-    decimated.count = series.count / block + (series.count % block != 0 ? 1 : 0);
+    decimated.count = count / block + (count % block != 0 ? 1 : 0);
     decimated.values = std::make_unique<double[]>(static_cast<std::size_t>(decimated.count));
-    decimated.period = series.period * block;
-    decimated.unit = series.unit;
-    const double* values = series.values.get();
     for (int m = 0; m < decimated.count; ++m) {
         const long long centre = static_cast<long long>(m) * block;
         const long long first = std::max<long long>(centre - half, 0);
-        const long long last = std::min<long long>(centre + half, series.count - 1LL);
+        const long long last = std::min<long long>(centre + half, count - 1LL);
         double sum = 0.0;
         double used = 0.0;
         for (long long i = first; i <= last; ++i) {
             const double weight = weights[static_cast<std::size_t>(i - centre + half)];
-            sum += weight * values[i];
+            sum += weight * (values[i] - offset);
             used += weight;
         }
         // Near the ends fewer taps reach into the series; dividing by their
@@ -200,6 +204,27 @@ void ResampleSeries(const TWaveAnalyze& series, TComplexFFT& fft, double dataFra
         }
         fft.SetValue(g, Complex{sum, 0.0});
     }
+}
+
+void ResampleSeriesLess(const double* values, int count, double offset, TComplexFFT& fft,
+                        double dataFraction) {
+    TWaveAnalyze series;
+    if (dataFraction > 1.0 && std::isfinite(dataFraction) && count > 1) {
+        // The decimation reads every value once and leaves a series no longer
+        // than the grid: the offset is taken off there, without a copy of
+        // the whole series.
+        const int block =
+            static_cast<int>(std::min(std::ceil(dataFraction), static_cast<double>(count)));
+        LowPassDecimateLess(values, count, offset, block, series);
+        ResampleSeries(series, fft, dataFraction / block);
+        return;
+    }
+    series.count = count;
+    series.values = std::make_unique<double[]>(static_cast<std::size_t>(count > 0 ? count : 0));
+    for (int i = 0; i < count; ++i) {
+        series.values[i] = values[i] - offset;
+    }
+    ResampleSeries(series, fft, dataFraction);
 }
 
 void ResampleSeriesDirect(const TWaveAnalyze& series, TComplexFFT& fft, double dataFraction) {

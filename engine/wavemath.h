@@ -40,6 +40,18 @@ constexpr int kDecimationTapsPerBlock = 64;
 // has ceil(count / block) values, block times the period and the same unit.
 void LowPassDecimate(const TWaveAnalyze& series, int block, TWaveAnalyze& decimated);
 
+// The same for `count` raw values each read less `offset` (the sum is over
+// weight * (values[i] - offset)); sets the count and values of `decimated`
+// only.
+void LowPassDecimateLess(const double* values, int count, double offset, int block,
+                         TWaveAnalyze& decimated);
+
+// ResampleSeries of the series values[i] - offset, i < count, with the bits
+// a copy of that series would give, holding no such copy when the series is
+// decimated first (dataFraction > 1).
+void ResampleSeriesLess(const double* values, int count, double offset, TComplexFFT& fft,
+                        double dataFraction);
+
 // The direct formula, 129 sines per output point: the reference for tests and
 // the baseline for benchmarks.
 void ResampleSeriesDirect(const TWaveAnalyze& series, TComplexFFT& fft, double dataFraction);

@@ -4,6 +4,7 @@
 #include "engine/dfa.h"
 
 #include <cmath>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <random>
 #include <vector>
@@ -104,4 +105,27 @@ TEST(Dfa, AbsentWithoutFourScalesOrForAFlatProfile) {
     // A constant series has a profile of zeros: F = 0 has no logarithm.
     const std::vector<double> constant(500, 2.5);
     EXPECT_FALSE(DetrendedFluctuation(constant.data(), 500));
+}
+
+// The analysis forms the profile as it reads the values instead of holding
+// it whole; every F(n) must keep the bits of the profile-based formula, for
+// counts whose segments fill the series (no rest) and counts that leave a
+// rest between the forward and the backward segments.
+TEST(Dfa, StreamedFluctuationsKeepTheBitsOfTheWholeProfile) {
+    for (const int count : {300, 1000, 1024, 4097, 65536, 65537, 100003}) {
+        std::vector<double> values = WhiteNoise(count, 7u + count);
+        // An offset and a drift, so the mean and the running sum round.
+        for (int i = 0; i < count; ++i) {
+            values[i] = 440.0 + 0.001 * i + values[i];
+        }
+        const std::optional<TDfaResult> result = DetrendedFluctuation(values.data(), count);
+        ASSERT_TRUE(result) << count;
+        const std::vector<double> profile = DfaProfile(values.data(), count);
+        ASSERT_EQ(result->fluctuations.size(), result->scales.size());
+        for (std::size_t k = 0; k < result->scales.size(); ++k) {
+            const double expected = DfaFluctuation(profile, result->scales[k]);
+            ASSERT_EQ(std::memcmp(&expected, &result->fluctuations[k], sizeof(double)), 0)
+                << "count " << count << " n " << result->scales[k];
+        }
+    }
 }
