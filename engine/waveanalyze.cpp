@@ -16,12 +16,28 @@
 #include <emmintrin.h>
 #endif
 
+#include "base/memorybudget.h"
 #include "base/messagebox.h"
 #include "base/safefile.h"
 #include "base/textformat.h"
 #include "engine/wavefile.h"
 
 namespace {
+
+// A window's length in milliseconds as a user would type it: up to three
+// decimals, without trailing zeros ("25", "0.5").
+std::string Milliseconds(double period) {
+    std::string text = FormatFixed(period * 1000.0, 3);
+    if (text.find('.') != std::string::npos) {
+        while (text.back() == '0') {
+            text.pop_back();
+        }
+        if (text.back() == '.') {
+            text.pop_back();
+        }
+    }
+    return text;
+}
 
 // The file is read in blocks of this many frames, whatever the window length,
 // so memory stays bounded; a block holds many short windows or a piece of a
@@ -258,12 +274,23 @@ std::optional<TSampledSeries> SampleWindows(const std::string& name, double requ
     const int32_t rate = wave.format.sampleRate;
     const int64_t windowFrames = TWaveAnalyze::WindowLength(rate, requestedPeriod);
     if (windowFrames < 1) {
+        problem = "sample rate " + FormatInt(rate) + " Hz gives 0 frames per " +
+                  Milliseconds(requestedPeriod) + " ms window";
         return std::nullopt;
     }
     const uint64_t frames = wave.frameCount;
     const uint64_t window = static_cast<uint64_t>(windowFrames);
     const uint64_t windows = frames / window + (frames % window != 0 ? 1 : 0);
     if (windows > static_cast<uint64_t>(INT_MAX)) {
+        problem = FormatInt(static_cast<long long>(windows)) +
+                  " windows, more than the 2147483647 a series can hold";
+        return std::nullopt;
+    }
+    // Refused with the figures before the series is allocated, rather than
+    // failing once the analysis has taken what the machine had.
+    const std::string shortfall = MemoryShortfall(windows, "windows", AvailableMemoryNow());
+    if (!shortfall.empty()) {
+        problem = shortfall;
         return std::nullopt;
     }
 
@@ -277,6 +304,7 @@ std::optional<TSampledSeries> SampleWindows(const std::string& name, double requ
             result.values = std::make_unique<double[]>(windows);
         }
     } catch (const std::bad_alloc&) {
+        problem = "out of memory";
         return std::nullopt;
     }
     double* values = result.values.get();
@@ -340,6 +368,7 @@ std::optional<TSampledSeries> SampleWindows(const std::string& name, double requ
             }
         }
     } catch (const std::bad_alloc&) {
+        problem = "out of memory";
         return std::nullopt;
     }
     if (wave.ReadFailed()) {
@@ -785,11 +814,15 @@ bool TWaveAnalyze::LoadFromStream(std::istream& stream, std::uint64_t streamSize
     if (declared > streamSize) {
         return Fail(kBadFormat);
     }
+    const std::string shortfall = MemoryShortfall(declared, "values", AvailableMemoryNow());
+    if (!shortfall.empty()) {
+        return Fail(std::string(kOpenFailed) + "(" + shortfall + ")");
+    }
     std::unique_ptr<double[]> newValues;
     if (declared > 0) {
         newValues.reset(new (std::nothrow) double[declared]);
         if (!newValues) {
-            return Fail(kBadFormat);
+            return Fail(std::string(kOpenFailed) + "(out of memory)");
         }
     }
     for (uint64_t i = 0; i < declared; ++i) {

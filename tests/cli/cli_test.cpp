@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -39,10 +40,13 @@ std::string Quote(const std::string& s) {
     return q + "'";
 }
 
-// Runs zittermark-cli with `args`, in the folder `cwd` when one is given.
-TRun RunCli(const std::vector<std::string>& args, const std::string& cwd = "") {
+// Runs zittermark-cli with `args`, in the folder `cwd` when one is given,
+// through `launcher` (such as "prlimit --as=N") when one is given.
+TRun RunCli(const std::vector<std::string>& args, const std::string& cwd = "",
+            const std::string& launcher = "") {
     TTempDir dir;
     std::string command = cwd.empty() ? std::string() : "cd " + Quote(cwd) + " && ";
+    command += launcher.empty() ? std::string() : launcher + " ";
     command += Quote(ZM_CLI_PATH);
     for (const std::string& arg : args) {
         command += " " + Quote(arg);
@@ -323,6 +327,56 @@ TEST(Cli, SpectrumFileOfAKnownSeriesIsExact) {
                                   "5.0000,0.0000000000\r\n"
                                   "10.0000,1.0000000000\r\n"
                                   "15.0000,0.0000000000\r\n");
+}
+
+// A series the machine cannot hold is refused with the figures before it is
+// allocated (sparse files: 2 GB of silence that takes no disk), and a window
+// shorter than one frame says so; neither ends in a signal.
+TEST(Cli, FailuresSayWhyBeforeAnyLargeAllocation) {
+    TTempDir dir;
+    TWavBuilder builder;
+    builder.sampleRate = 8000;
+    const std::string huge = dir.File("huge.wav");
+    {
+        std::string bytes = builder.Build(ToPcm16(std::vector<double>(8)));
+        // A data chunk of 2,000,000,000 bytes: 1e9 frames, 25,000,000
+        // windows of 5 ms.
+        const std::uint32_t data = 2000000000u;
+        const std::uint32_t riff = data + 36;
+        std::memcpy(&bytes[4], &riff, 4);
+        std::memcpy(&bytes[40], &data, 4);
+        bytes.resize(44);
+        WriteFileBytes(huge, bytes);
+        ASSERT_EQ(::truncate(huge.c_str(), 44 + static_cast<off_t>(data)), 0);
+    }
+    const std::string longSmp = dir.File("long.smp");
+    WriteFileBytes(longSmp, kSampleTitle + "0.025,50000000,\"Hz\"\r\n\"Samples\"\r\n");
+    ASSERT_EQ(::truncate(longSmp.c_str(), 60000000), 0);
+    const std::string slow = WriteWave(dir, "slow.wav", std::vector<double>(1000), 100);
+    struct TCase {
+        const char* name;
+        std::vector<std::string> args;
+        std::string launcher;
+        std::string cause;
+    };
+    const std::string limit = "prlimit --as=400000000";
+    const TCase cases[] = {
+        {"windows",
+         {"--mode", "fixed", "--period-ms", "5", huge},
+         limit,
+         "25,000,000 windows need 267 MB"},
+        {"values", {longSmp}, limit, "50,000,000 values need 517 MB"},
+        {"short window",
+         {"--mode", "fixed", "--period-ms", "9", slow},
+         "",
+         "sample rate 100 Hz gives 0 frames per 9 ms window"},
+    };
+    for (const TCase& c : cases) {
+        const TRun run = RunCli(c.args, "", c.launcher);
+        EXPECT_EQ(run.exitCode, 1) << c.name << ": " << run.err;
+        EXPECT_NE(run.err.find(c.cause), std::string::npos) << c.name << ": " << run.err;
+        EXPECT_NE(run.err.find(c.args.back()), std::string::npos) << c.name;
+    }
 }
 
 TEST(Cli, ARecordingShorterThanOneWindowHasNoSpectrumToDraw) {

@@ -1,0 +1,121 @@
+#include "base/memorybudget.h"
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include "base/textformat.h"
+
+namespace {
+
+// The value in kB of the line "<key>: <value> kB", in bytes.
+std::optional<std::uint64_t> MeminfoField(std::string_view meminfo, std::string_view key) {
+    std::size_t at = 0;
+    while (at < meminfo.size()) {
+        std::size_t end = meminfo.find('\n', at);
+        if (end == std::string_view::npos) {
+            end = meminfo.size();
+        }
+        const std::string_view line = meminfo.substr(at, end - at);
+        at = end + 1;
+        if (line.size() <= key.size() || line.substr(0, key.size()) != key ||
+            line[key.size()] != ':') {
+            continue;
+        }
+        std::string_view rest = line.substr(key.size() + 1);
+        while (!rest.empty() && rest.front() == ' ') {
+            rest.remove_prefix(1);
+        }
+        std::uint64_t kilobytes = 0;
+        std::size_t digits = 0;
+        while (digits < rest.size() && rest[digits] >= '0' && rest[digits] <= '9') {
+            if (kilobytes > (UINT64_MAX - 9) / 10) {
+                return std::nullopt;
+            }
+            kilobytes = kilobytes * 10 + static_cast<std::uint64_t>(rest[digits] - '0');
+            ++digits;
+        }
+        if (digits == 0 || kilobytes > UINT64_MAX / 1024) {
+            return std::nullopt;
+        }
+        return kilobytes * 1024;
+    }
+    return std::nullopt;
+}
+
+// Whole megabytes (10^6 bytes) with thousands separators, rounded up.
+std::string Megabytes(std::uint64_t bytes) {
+    return FormatInt(static_cast<long long>(bytes / 1000000 + (bytes % 1000000 != 0 ? 1 : 0)));
+}
+
+std::string Grouped(std::uint64_t value) {
+    std::string digits = FormatInt(static_cast<long long>(value));
+    for (std::size_t i = digits.size(); i > 3; i -= 3) {
+        digits.insert(i - 3, ",");
+    }
+    return digits;
+}
+
+} // namespace
+
+std::optional<std::uint64_t> AvailableMemory(std::string_view meminfo,
+                                             std::optional<std::uint64_t> addressLimit,
+                                             std::uint64_t addressUsed) {
+    std::optional<std::uint64_t> available;
+    if (const std::optional<std::uint64_t> memory = MeminfoField(meminfo, "MemAvailable")) {
+        const std::uint64_t swap = MeminfoField(meminfo, "SwapFree").value_or(0);
+        available = *memory + std::min(swap, UINT64_MAX - *memory);
+    }
+    if (addressLimit) {
+        const std::uint64_t left = *addressLimit > addressUsed ? *addressLimit - addressUsed : 0;
+        available = available ? std::min(*available, left) : left;
+    }
+    return available;
+}
+
+std::optional<std::uint64_t> AvailableMemoryNow() {
+    std::string meminfo;
+    {
+        std::ifstream in("/proc/meminfo");
+        std::ostringstream text;
+        text << in.rdbuf();
+        meminfo = text.str();
+    }
+    std::optional<std::uint64_t> limit;
+    struct rlimit address;
+    if (::getrlimit(RLIMIT_AS, &address) == 0 && address.rlim_cur != RLIM_INFINITY) {
+        limit = static_cast<std::uint64_t>(address.rlim_cur);
+    }
+    std::uint64_t used = 0;
+    if (limit) {
+        // The first field of statm is the size of the address space in pages.
+        std::ifstream statm("/proc/self/statm");
+        std::uint64_t pages = 0;
+        if (statm >> pages) {
+            used = pages * static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
+        }
+    }
+    return AvailableMemory(meminfo, limit, used);
+}
+
+std::uint64_t AnalysisBytes(std::uint64_t count) {
+    // 8 bytes per value held, 2 per value for the fluctuation analysis, and
+    // the capped spectrum with its window and resampling buffers.
+    constexpr std::uint64_t kSpectrumBytes = 16u << 20;
+    if (count > (UINT64_MAX - kSpectrumBytes) / 10) {
+        return UINT64_MAX;
+    }
+    return count * 10 + kSpectrumBytes;
+}
+
+std::string MemoryShortfall(std::uint64_t count, const char* what,
+                            std::optional<std::uint64_t> available) {
+    const std::uint64_t needed = AnalysisBytes(count);
+    if (!available || needed <= *available) {
+        return {};
+    }
+    return Grouped(count) + " " + what + " need " + Megabytes(needed) + " MB of memory; " +
+           FormatInt(static_cast<long long>(*available / 1000000)) + " MB are available";
+}
