@@ -5,6 +5,7 @@
 
 #include "analysis/spectrumstate.h"
 #include "base/busycursor.h"
+#include "base/safefile.h"
 #include "engine/fftunit.h"
 #include "engine/waveanalyze.h"
 #include "engine/wavemath.h"
@@ -41,7 +42,7 @@ TSamplingOutcome RunSamplingStep(TWaveAnalyze& series, const std::string& fileNa
         return TSamplingOutcome::NoFileName;
     }
     if (!IsRegularFile(fileName)) {
-        ShowErrorBox("WAVファイルが見つかりません。", owner);
+        ShowErrorBox("WAVファイルが見つかりません。\n" + InputFileProblem(fileName), owner);
         return TSamplingOutcome::FileMissing;
     }
     bool sampled;
@@ -79,7 +80,12 @@ TSpectrumOutcome SpectrumStage(const TSeriesValues& series, const TWaveAnalyze* 
                                double& fftPeriod, TMessageOwner owner, TResampler resample) {
     const int count = series.count;
     if (count <= 0) {
-        ShowInfoBox(kNoSamplingDataMessage, owner);
+        // An empty series sampled from a file carries why it is empty (no
+        // "data" chunk, no frames in it); that is the message's second line.
+        const bool why = whole != nullptr && !whole->warnings.empty();
+        ShowInfoBox(why ? kNoSamplingDataMessage + ("\n" + whole->warnings.front())
+                        : std::string(kNoSamplingDataMessage),
+                    owner);
         return TSpectrumOutcome::NoData;
     }
     if (analyzeMode == kEasyMode) {

@@ -25,6 +25,12 @@ void Fail(TFileReport& report, const std::string& text) {
     report.errors.push_back(text);
 }
 
+// The failed save of `path` with the system's reason, when there is one.
+std::string SaveFailure(const std::string& path, const std::string& reason) {
+    return std::string(kSaveFailedMessage) + " (" + path + (reason.empty() ? "" : ": " + reason) +
+           ")";
+}
+
 void Analyze(const TFileOptions& options, const std::string& file, TResampler resample,
              const TParallelFor& parallelFor, TFileReport& report) {
     // The spectrum window as created at start-up, and the main window's first
@@ -73,9 +79,9 @@ void Analyze(const TFileOptions& options, const std::string& file, TResampler re
     if (!options.smpPath.empty()) {
         const std::string path = ExpandOutputPath(options.smpPath, file);
         std::string problem;
-        if (!series.SaveToFile(path, &problem)) {
-            Fail(report,
-                 (problem.empty() ? std::string(kSaveFailedMessage) : problem) + " (" + path + ")");
+        std::string reason;
+        if (!series.SaveToFile(path, &problem, &reason)) {
+            Fail(report, problem.empty() ? SaveFailure(path, reason) : problem + " (" + path + ")");
         }
     }
     if (!options.seriesPngPath.empty()) {
@@ -84,7 +90,7 @@ void Analyze(const TFileOptions& options, const std::string& file, TResampler re
             DrawSamplingGraph(series.values.get(), series.count, series.period, series.unit,
                               options.seriesWidth, options.seriesHeight, path);
         if (!drawing.saved) {
-            Fail(report, std::string(kSaveFailedMessage) + " (" + path + ")");
+            Fail(report, SaveFailure(path, drawing.saveError));
         }
     }
 
@@ -119,7 +125,7 @@ void Analyze(const TFileOptions& options, const std::string& file, TResampler re
         report.lambda = 0.0 - drawing.slope;
         report.lambdaText = drawing.lambdaText;
         if (!drawing.saved) {
-            Fail(report, std::string(kSaveFailedMessage) + " (" + pngPath + ")");
+            Fail(report, SaveFailure(pngPath, drawing.saveError));
         }
     } else if (!pngPath.empty()) {
         Fail(report, "too few values to draw a spectrum (" + pngPath + " not written)");
@@ -127,8 +133,9 @@ void Analyze(const TFileOptions& options, const std::string& file, TResampler re
 
     if (!options.csvPath.empty()) {
         std::string path = ExpandOutputPath(options.csvPath, file);
-        if (!fft->SaveCsv(path, fftPeriod, dataFraction)) {
-            Fail(report, std::string(kSaveFailedMessage) + " (" + path + ")");
+        std::string reason;
+        if (!fft->SaveCsv(path, fftPeriod, dataFraction, &reason)) {
+            Fail(report, SaveFailure(path, reason));
         }
     }
 

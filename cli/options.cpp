@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <utility>
 
+#include "base/samefile.h"
 #include "base/textformat.h"
 
 const char* const kCliUsage =
@@ -115,15 +116,6 @@ struct TArgs {
     }
 };
 
-// A path as the file system would resolve it: absolute, with "." and ".."
-// and the symbolic links of its existing part resolved.
-std::filesystem::path NormalPath(const std::string& path) {
-    std::error_code ignored;
-    std::filesystem::path absolute = std::filesystem::absolute(path, ignored);
-    std::filesystem::path resolved = std::filesystem::weakly_canonical(absolute, ignored);
-    return (resolved.empty() ? absolute : resolved).lexically_normal();
-}
-
 // A device, a FIFO or a name of a descriptor (/dev/stdout) is written as it
 // is: any number of outputs may go there without replacing anything.
 bool WritesWithoutReplacing(const std::string& raw, const std::filesystem::path& normal) {
@@ -145,12 +137,7 @@ struct TNamedPath {
 };
 
 bool SamePath(const TNamedPath& a, const TNamedPath& b) {
-    if (a.normal == b.normal) {
-        return true;
-    }
-    std::error_code failed;
-    bool same = std::filesystem::equivalent(a.normal, b.normal, failed);
-    return !failed && same;
+    return SameFile(a.normal, b.normal);
 }
 
 } // namespace

@@ -295,6 +295,12 @@ std::optional<TSampledSeries> SampleWindows(const std::string& name, double requ
     }
 
     TSampledSeries result;
+    // A file without samples gives an empty series; these say why.
+    if (!wave.hasDataChunk) {
+        result.warnings.push_back("the file has no \"data\" chunk");
+    } else if (frames == 0) {
+        result.warnings.push_back("the \"data\" chunk holds no frames");
+    }
     result.count = static_cast<int>(windows);
     // The true duration of the window, not the requested one.
     result.period = static_cast<double>(windowFrames) / rate;
@@ -732,7 +738,8 @@ std::string TWaveAnalyze::SaveProblem() const {
     return std::string();
 }
 
-bool TWaveAnalyze::SaveToFile(const std::string& name, std::string* problem) const {
+bool TWaveAnalyze::SaveToFile(const std::string& name, std::string* problem,
+                              std::string* reason) const {
     std::string refusal = SaveProblem();
     if (!refusal.empty()) {
         if (problem) {
@@ -740,16 +747,17 @@ bool TWaveAnalyze::SaveToFile(const std::string& name, std::string* problem) con
         }
         return false;
     }
-    return WriteFileAtomically(name, SampleFileText());
+    return WriteFileAtomically(name, SampleFileText(), reason);
 }
 
 bool TWaveAnalyze::LoadFromFile(const std::string& name) {
     // Only a regular file has a size to bound the declared count by; a
     // folder or a device cannot be opened as a sample file.
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(name, error)) {
-        return Fail(kOpenFailed);
+    const std::string cause = InputFileProblem(name);
+    if (!cause.empty()) {
+        return Fail(std::string(kOpenFailed) + "(" + cause + ")");
     }
+    std::error_code error;
     const std::uintmax_t size = std::filesystem::file_size(name, error);
     std::ifstream in(name, std::ios::binary);
     if (error || !in) {

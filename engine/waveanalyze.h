@@ -41,8 +41,9 @@ public:
     // otherwise) through a temporary file and a rename. Returns false on any
     // failure, leaving an existing file intact; shows nothing. A series the
     // file cannot represent (SaveProblem) is refused with that text in
-    // `problem`, when given.
-    bool SaveToFile(const std::string& name, std::string* problem = nullptr) const;
+    // `problem`, when given; why a write failed goes to `reason`.
+    bool SaveToFile(const std::string& name, std::string* problem = nullptr,
+                    std::string* reason = nullptr) const;
 
     // Why the series cannot be written as a sample file (its period would be
     // written as 0.000000), or "" when it can.

@@ -13,6 +13,8 @@
 #include <emmintrin.h>
 #endif
 
+#include "base/safefile.h"
+
 namespace {
 
 // Bytes read from the file at once when the caller asks for fewer.
@@ -111,12 +113,13 @@ bool TWaveFile::Open(const std::string& name) {
     problem.clear();
     // Only a regular file has a size to check the chunk sizes against; a
     // folder or a device is no WAV file.
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(name, error)) {
+    problem = InputFileProblem(name);
+    if (!problem.empty()) {
         return false;
     }
     auto stream = std::make_unique<std::ifstream>(name, std::ios::binary);
     if (!*stream) {
+        problem = "cannot open it";
         return false;
     }
     return Open(std::move(stream));
@@ -140,6 +143,7 @@ bool TWaveFile::Walk() {
     problem.clear();
     readFailed = false;
     declaredFrames = 0;
+    hasDataChunk = false;
     dataOffset = 0;
     dataSize = 0;
     frameCount = 0;
@@ -316,6 +320,7 @@ bool TWaveFile::Walk() {
     }
     frameCount = dataSize / format.blockAlign;
     declaredFrames = haveData ? declaredDataSize / format.blockAlign : 0;
+    hasDataChunk = haveData;
 
     in.clear();
     in.seekg(dataOffset);

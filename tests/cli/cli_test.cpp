@@ -353,6 +353,14 @@ TEST(Cli, FailuresSayWhyBeforeAnyLargeAllocation) {
     WriteFileBytes(longSmp, kSampleTitle + "0.025,50000000,\"Hz\"\r\n\"Samples\"\r\n");
     ASSERT_EQ(::truncate(longSmp.c_str(), 60000000), 0);
     const std::string slow = WriteWave(dir, "slow.wav", std::vector<double>(1000), 100);
+    const std::string locked = WriteWave(dir, "locked.wav", std::vector<double>(1000), 8000);
+    ASSERT_EQ(::chmod(locked.c_str(), 0), 0);
+    // The folder lets anyone reach its files; only the file itself is closed.
+    ASSERT_EQ(::chmod(dir.Path().c_str(), 0711), 0);
+    // The format chunk alone: a file that holds no samples.
+    const std::string noData = dir.File("nodata.wav");
+    WriteFileBytes(noData, ReadFileBytes(slow).substr(0, 36));
+    std::filesystem::create_directory(dir.File("folder.wav"));
     struct TCase {
         const char* name;
         std::vector<std::string> args;
@@ -370,6 +378,20 @@ TEST(Cli, FailuresSayWhyBeforeAnyLargeAllocation) {
          {"--mode", "fixed", "--period-ms", "9", slow},
          "",
          "sample rate 100 Hz gives 0 frames per 9 ms window"},
+        // Root reads any file, so the run drops to an ordinary user.
+        {"permission",
+         {locked},
+         "setpriv --reuid=65534 --regid=65534 --clear-groups",
+         "WAVファイルを読み込めません。 Permission denied"},
+        {"folder", {dir.File("folder.wav")}, "", "WAVファイルが見つかりません。 it is a directory"},
+        {"device", {"/dev/zero"}, "", "it is a device, FIFO or socket, not a file"},
+        {"no data chunk", {noData}, "", "the file has no \"data\" chunk"},
+        {"save",
+         {"--csv", dir.File("gone/s.csv"), slow},
+         "",
+         "ファイルの保存に失敗しました。 (" + dir.File("gone/s.csv") +
+             ": cannot create a temporary file in " + dir.File("gone") +
+             ": No such file or directory)"},
     };
     for (const TCase& c : cases) {
         const TRun run = RunCli(c.args, "", c.launcher);

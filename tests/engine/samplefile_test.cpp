@@ -443,12 +443,18 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(SampleFileLoad, MissingFileOrFolderCannotBeOpened) {
     TTempDir dir;
-    for (const std::string& name : {dir.File("missing.smp"), dir.Path(), std::string()}) {
+    const std::pair<std::string, std::string> cases[] = {
+        {dir.File("missing.smp"), "No such file or directory"},
+        {dir.Path(), "it is a directory"},
+        {std::string(), "No such file or directory"},
+        {"/dev/null", "it is a device, FIFO or socket, not a file"},
+    };
+    for (const auto& [name, cause] : cases) {
         TMessageRecorder boxes;
         TWaveAnalyze series;
         EXPECT_FALSE(series.LoadFromFile(name));
         ASSERT_EQ(boxes.shown.size(), 1u) << name;
-        EXPECT_EQ(boxes.shown[0].text, kOpenFailed);
+        EXPECT_EQ(boxes.shown[0].text, std::string(kOpenFailed) + "(" + cause + ")");
     }
 }
 
