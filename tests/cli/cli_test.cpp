@@ -143,6 +143,12 @@ const std::string kSampleTitle =
     "\"\x83\x54\x83\x93\x83\x76\x83\x8a\x83\x93\x83\x4f\x8e\xfc\x8a\xfa(sec)\",\"\x83\x54\x83\x93"
     "\x83\x76\x83\x8b\x90\x94\",\"\x92\x50\x88\xca\"\r\n";
 
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSanitizer = true;
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+
 } // namespace
 
 TEST(Cli, HelpVersionAndUsageErrors) {
@@ -367,13 +373,13 @@ TEST(Cli, FailuresSayWhyBeforeAnyLargeAllocation) {
         std::string launcher;
         std::string cause;
     };
-    const std::string limit = "prlimit --as=400000000";
+    const std::string limit = "prlimit --as=250000000";
     const TCase cases[] = {
         {"windows",
          {"--mode", "fixed", "--period-ms", "5", huge},
          limit,
-         "25,000,000 windows need 267 MB"},
-        {"values", {longSmp}, limit, "50,000,000 values need 517 MB"},
+         "25,000,000 windows need 263 MB"},
+        {"values", {longSmp}, limit, "50,000,000 values need 513 MB"},
         {"short window",
          {"--mode", "fixed", "--period-ms", "9", slow},
          "",
@@ -394,11 +400,72 @@ TEST(Cli, FailuresSayWhyBeforeAnyLargeAllocation) {
              ": No such file or directory)"},
     };
     for (const TCase& c : cases) {
+        if (kAddressSanitizer && c.launcher == limit) {
+            continue; // the sanitizer's shadow memory needs more than any such limit
+        }
         const TRun run = RunCli(c.args, "", c.launcher);
         EXPECT_EQ(run.exitCode, 1) << c.name << ": " << run.err;
         EXPECT_NE(run.err.find(c.cause), std::string::npos) << c.name << ": " << run.err;
         EXPECT_NE(run.err.find(c.args.back()), std::string::npos) << c.name;
     }
+}
+
+// However little address space the run is given, it ends with an exit
+// status and a message, never a signal: the font configuration is not
+// loaded without the memory for it, a thread that cannot start means fewer
+// threads, and an allocation that fails is reported.
+TEST(Cli, AnAddressSpaceLimitGivesAnExitStatusNeverASignal) {
+    if (kAddressSanitizer) {
+        GTEST_SKIP() << "the sanitizer's shadow memory needs more than any such limit";
+    }
+    TTempDir dir;
+    const std::string a = WriteWave(dir, "a.wav", Square(8000), 8000);
+    const std::string b = WriteWave(dir, "b.wav", Square(80000), 8000);
+    for (const int megabytes : {8, 12, 16, 20, 24, 30, 40, 50, 60, 80}) {
+        for (const bool graph : {false, true}) {
+            std::vector<std::string> args = {"--jobs", "2", a, b};
+            if (graph) {
+                args.insert(args.begin(), {"--spectrum-png", dir.File("{name}.png")});
+            }
+            const TRun run =
+                RunCli(args, "", "prlimit --as=" + std::to_string(megabytes * 1000000));
+            const std::string what = std::to_string(megabytes) + " MB" + (graph ? " graph" : "");
+            EXPECT_TRUE(run.exitCode == 0 || run.exitCode == 1) << what << ": " << run.exitCode;
+            if (run.exitCode == 1) {
+                EXPECT_NE(run.err.find("memory"), std::string::npos) << what << ": " << run.err;
+            }
+        }
+    }
+    // With room enough, both the numbers and the graphs come out.
+    EXPECT_EQ(RunCli({"--spectrum-png", dir.File("{name}.png"), a, b}, "", "prlimit --as=80000000")
+                  .exitCode,
+              0);
+}
+
+// Sixteen jobs saving at once each give their outputs the mode an ordinary
+// create gives under the process's umask: reading the umask by setting it
+// would hand one thread's zero to another's files.
+TEST(Cli, ManyJobsSaveEveryOutputWithTheUmasksMode) {
+    TTempDir dir;
+    const std::string wave = WriteWave(dir, "w.wav", Square(800), 8000);
+    std::vector<std::string> args = {
+        "--jobs", "16", "--csv", dir.File("out/{name}.csv"), "--smp", dir.File("out/{name}.smp")};
+    std::filesystem::create_directory(dir.File("out"));
+    for (int i = 0; i < 300; ++i) {
+        const std::string name = dir.File("f" + std::to_string(i) + ".wav");
+        std::filesystem::copy_file(wave, name);
+        args.push_back(name);
+    }
+    const TRun run = RunCli(args, "", "umask 022;");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    int outputs = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.File("out"))) {
+        struct stat info;
+        ASSERT_EQ(::stat(entry.path().c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 07777, 0644u) << entry.path();
+        ++outputs;
+    }
+    EXPECT_EQ(outputs, 600);
 }
 
 TEST(Cli, ARecordingShorterThanOneWindowHasNoSpectrumToDraw) {
