@@ -576,6 +576,12 @@ std::string LineFault(uint64_t line) {
     return std::string(kBadFormat) + "(" + FormatInt(static_cast<long long>(line)) + "行目)";
 }
 
+// The format message naming the line and the field that is wrong.
+std::string FieldFault(uint64_t line, const char* field) {
+    return std::string(kBadFormat) + "(" + FormatInt(static_cast<long long>(line)) + "行目、" +
+           field + ")";
+}
+
 bool IsAscii(std::string_view text) {
     return std::all_of(text.begin(), text.end(),
                        [](char c) { return static_cast<unsigned char>(c) < 0x80; });
@@ -776,7 +782,7 @@ bool TWaveAnalyze::LoadFromStream(std::istream& stream, std::uint64_t streamSize
     }
     if (line.find(kPeriodTitleCp932) == std::string::npos &&
         line.find(kPeriodTitleUtf8) == std::string::npos) {
-        return Fail(kBadFormat);
+        return Fail(FieldFault(1, "見出し「サンプリング周期」がありません"));
     }
 
     // Everything is parsed into temporaries and committed at the end, so a
@@ -787,7 +793,7 @@ bool TWaveAnalyze::LoadFromStream(std::istream& stream, std::uint64_t streamSize
     }
     std::vector<TCommaField> fields = SplitCommaText(line);
     if (fields.size() < 3) {
-        return Fail(kBadFormat);
+        return Fail(FieldFault(2, "周期、サンプル数、単位の3項目が必要です"));
     }
     // "2 56" between commas is not the count 2 and the unit "56".
     if (FieldHasSeveralTokens(fields, 3)) {
@@ -796,11 +802,11 @@ bool TWaveAnalyze::LoadFromStream(std::istream& stream, std::uint64_t streamSize
     std::optional<double> newPeriod = ParseDecimal(fields[0].text);
     // Later stages divide by the period.
     if (!newPeriod || !std::isfinite(*newPeriod) || !(*newPeriod > 0.0)) {
-        return Fail(kBadFormat);
+        return Fail(FieldFault(2, "サンプリング周期"));
     }
     std::optional<long long> newCount = ParseInteger(fields[1].text);
     if (!newCount || *newCount < 0 || *newCount > INT_MAX) {
-        return Fail(kBadFormat);
+        return Fail(FieldFault(2, "サンプル数"));
     }
     std::optional<std::string> newUnit = UnitFromFile(fields[2].text);
     if (!newUnit) {
@@ -812,7 +818,7 @@ bool TWaveAnalyze::LoadFromStream(std::istream& stream, std::uint64_t streamSize
         return Fail(LineFault(reader.LineNumber()));
     }
     if (line.find("Samples") == std::string::npos) {
-        return Fail(kBadFormat);
+        return Fail(FieldFault(3, "見出し「Samples」がありません"));
     }
 
     // Every value takes at least one byte, so a count beyond the size of the
@@ -820,7 +826,7 @@ bool TWaveAnalyze::LoadFromStream(std::istream& stream, std::uint64_t streamSize
     // lines run out before is a count mismatch.
     const uint64_t declared = static_cast<uint64_t>(*newCount);
     if (declared > streamSize) {
-        return Fail(kBadFormat);
+        return Fail(FieldFault(2, "サンプル数がファイルの大きさを超えています"));
     }
     const std::string shortfall = MemoryShortfall(declared, "values", AvailableMemoryNow());
     if (!shortfall.empty()) {
@@ -843,7 +849,7 @@ bool TWaveAnalyze::LoadFromStream(std::istream& stream, std::uint64_t streamSize
         std::optional<double> value = ParseDecimal(line);
         // An overflowing value would spread infinities through the spectrum.
         if (!value || !std::isfinite(*value)) {
-            return Fail(kBadFormat);
+            return Fail(FieldFault(reader.LineNumber(), "サンプル値"));
         }
         newValues[i] = *value;
     }

@@ -352,7 +352,9 @@ private slots:
 
         recorder->answers = {bad};
         QTest::mouseClick(MainForm->SampleLoadButton, Qt::LeftButton);
-        QCOMPARE(recorder->Texts(), std::vector<std::string>{"ファイルの形式が正しくありません。"});
+        QCOMPARE(recorder->Texts(),
+                 std::vector<std::string>{"ファイルの形式が正しくありません。("
+                                          "1行目、見出し「サンプリング周期」がありません)"});
         QCOMPARE(recorder->messages[0].kind, TMessageKind::Error);
         QCOMPARE(recorder->messages[0].owner, nullptr);
         QVERIFY(recorder->modal.empty());
