@@ -14,6 +14,21 @@ const char* const kNoSamplingDataMessage =
     "サンプリングデータがありません。\n先にサンプリングを行ってから実行してください。";
 const char* const kUnreadableWaveMessage = "WAVファイルを読み込めません。";
 
+const char* SamplingName(int samplingMode) {
+    switch (samplingMode) {
+    case kFrequencySampling:
+        return "frequency";
+    case kAmplitudeSampling:
+        return "amplitude";
+    case kFineFrequencySampling:
+        return "fine-frequency";
+    case kPitchSampling:
+        return "pitch";
+    default:
+        return "";
+    }
+}
+
 TSamplingParameters SamplingParametersFor(int analyzeMode, int sampleTimeMs, int biasValue) {
     if (analyzeMode == kEasyMode) {
         return TSamplingParameters{0.025, 0.000244140625};
@@ -48,7 +63,17 @@ TSamplingOutcome RunSamplingStep(TWaveAnalyze& series, const std::string& fileNa
     bool sampled;
     {
         TBusyCursor busy;
-        if (samplingMode == kFrequencySampling) {
+        if (samplingMode == kFineFrequencySampling) {
+            sampled = series.SampleFineFrequency(fileName, parameters.period, parameters.bias);
+            if (sampled) {
+                series.SetUnit("Hz");
+            }
+        } else if (samplingMode == kPitchSampling) {
+            sampled = series.SamplePitch(fileName, parameters.period);
+            if (sampled) {
+                series.SetUnit("Hz");
+            }
+        } else if (samplingMode == kFrequencySampling) {
             sampled = series.SampleFrequency(fileName, parameters.period, parameters.bias);
             if (sampled) {
                 series.SetUnit("Hz");

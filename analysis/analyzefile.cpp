@@ -66,6 +66,7 @@ void Analyze(const TFileOptions& options, const std::string& file, TResampler re
         windowFunction = analyzeMode == kEasyMode ? kHammingWindow : options.windowFunction;
         TSamplingParameters parameters =
             SamplingParametersFor(analyzeMode, options.periodMs, options.bias);
+        report.sampling = SamplingName(options.samplingMode);
         if (RunSamplingStep(series, file, options.samplingMode, parameters, nullptr) !=
             TSamplingOutcome::Sampled) {
             report.ok = false;
@@ -366,7 +367,8 @@ std::string ReportJson(const TFileReport& report, bool surrogates) {
         (IsUtf8(report.file) ? std::string() : ",\"file_bytes\":" + JsonBytes(report.file)) +
         ",\"ok\":" + (report.ok ? "true" : "false") + ",\"count\":" + FormatInt(report.count) +
         ",\"period\":" + JsonNumber(report.period) + ",\"N\":" + FormatInt(report.fftSize) +
-        ",\"binCount\":" + FormatInt(report.binCount) + ",\"groups\":" + FormatInt(report.groups);
+        ",\"binCount\":" + FormatInt(report.binCount) + ",\"groups\":" + FormatInt(report.groups) +
+        ",\"sampling\":" + (report.sampling.empty() ? "null" : JsonString(report.sampling));
     if (report.hasLine) {
         json += ",\"lambdaText\":" + JsonString(report.lambdaText) +
                 ",\"lambda\":" + JsonNumber(report.lambda) +

@@ -191,11 +191,16 @@ int Run(const std::vector<std::string>& args) {
     }
     // A thread the system cannot start means fewer threads; with none at
     // all, this thread does the work before it prints.
+    // The vector never grows once a thread runs: a thread destroyed while it
+    // runs would end the process.
     std::vector<std::thread> threads;
+    threads.reserve(jobs);
     for (unsigned i = 0; i < jobs; ++i) {
         try {
             threads.emplace_back(worker);
         } catch (const std::system_error&) {
+            break;
+        } catch (const std::bad_alloc&) {
             break;
         }
     }

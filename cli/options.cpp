@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <utility>
 
+#include "analysis/analysisrun.h"
 #include "base/samefile.h"
 #include "base/textformat.h"
 
@@ -21,8 +22,9 @@ files are analysed as they are, with the chosen window and band.
 
 Sampling:
   --mode easy|fixed           analysis mode for WAV files (default easy)
-  --sampling frequency|amplitude
-                              level-crossing frequency or RMS level (default frequency)
+  --sampling frequency|amplitude|fine-frequency|pitch
+                              counted level crossings, RMS level, crossings located
+                              between frames, or aubio's f0 (default frequency)
   --period-ms N               window length, 5-1000 ms (fixed mode; default 25)
   --bias N                    crossing level, -32768-32767 in 1/32768 (fixed mode; default 0)
 Spectrum:
@@ -212,7 +214,8 @@ std::optional<TCliOptions> ParseCliOptions(const std::vector<std::string>& args,
             ok = in.Choice(arg, {"easy", "fixed"}, mode);
             options.analyzeMode = mode == 0 ? 0 : 2;
         } else if (arg == "--sampling") {
-            ok = in.Choice(arg, {"frequency", "amplitude"}, options.samplingMode);
+            ok = in.Choice(arg, {"frequency", "amplitude", "fine-frequency", "pitch"},
+                           options.samplingMode);
             samplingGiven = true;
         } else if (arg == "--period-ms") {
             ok = in.Int(arg, 5, 1000, options.periodMs);
@@ -326,8 +329,9 @@ std::optional<TCliOptions> ParseCliOptions(const std::vector<std::string>& args,
                 "analysed as they are)";
         return std::nullopt;
     }
-    if (options.samplingMode == 1 && biasGiven) {
-        error = "--bias applies to --sampling frequency only";
+    if ((options.samplingMode == kAmplitudeSampling || options.samplingMode == kPitchSampling) &&
+        biasGiven) {
+        error = "--bias applies to --sampling frequency and fine-frequency only";
         return std::nullopt;
     }
     int upper = options.bandUpper.value_or(0);

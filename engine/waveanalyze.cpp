@@ -20,6 +20,8 @@
 #include "base/messagebox.h"
 #include "base/safefile.h"
 #include "base/textformat.h"
+#include "engine/finecrossings.h"
+#include "engine/pitchtracker.h"
 #include "engine/wavefile.h"
 
 namespace {
@@ -213,6 +215,19 @@ struct TIntegerSquareSum {
     }
 };
 
+// The frames of one window, gathered for a reducer that needs them together.
+struct TWindowFrames {
+    std::vector<float> frames;
+    std::size_t filled = 0;
+
+    void Add(const float* x, std::size_t n) {
+        std::copy(x, x + n, frames.begin() + static_cast<std::ptrdiff_t>(filled));
+        filled += n;
+    }
+
+    void Reset() { filled = 0; }
+};
+
 struct TSampledSeries {
     std::unique_ptr<double[]> values;
     int count = 0;
@@ -220,7 +235,7 @@ struct TSampledSeries {
     std::vector<std::string> warnings;
 };
 
-enum class TSamplingRule { Frequency, Amplitude };
+enum class TSamplingRule { Frequency, Amplitude, FineFrequency, Pitch };
 
 // One value per window from a stream of frames read in blocks: each block is
 // cut at the window boundaries and every piece fed to the window's reducer,
@@ -324,7 +339,12 @@ std::optional<TSampledSeries> SampleWindows(const std::string& name, double requ
     const double scale = wave.FrameSumScale();
     const bool exactSquares = window <= (uint64_t{1} << 21);
     const bool integerForm =
-        scale > 0.0 && (rule == TSamplingRule::Frequency ? !std::isnan(bias) : exactSquares);
+        scale > 0.0 &&
+        (rule == TSamplingRule::Frequency ? !std::isnan(bias)
+                                          : rule == TSamplingRule::Amplitude && exactSquares);
+    // The measuring samplers leave windows without a value (NaN) where they
+    // find no pitch; those are filled in afterwards.
+    const bool fillsGaps = rule == TSamplingRule::FineFrequency || rule == TSamplingRule::Pitch;
 
     try {
         if (integerForm) {
@@ -351,7 +371,34 @@ std::optional<TSampledSeries> SampleWindows(const std::string& name, double requ
         } else {
             std::vector<float> buffer(blockFrames);
             auto read = [&wave](float* out, unsigned n) { return wave.ReadFrames(out, n); };
-            if (rule == TSamplingRule::Frequency) {
+            if (rule == TSamplingRule::FineFrequency) {
+                TFineCrossings crossings{bias};
+                ReduceWindows(windows, window, buffer, crossings, read,
+                              [&](uint64_t w, bool padded) {
+                                  if (padded) {
+                                      const float zero = 0.0f;
+                                      crossings.Add(&zero, 1);
+                                      // The frames the data never reached come after it.
+                                      crossings.frame = static_cast<int64_t>((w + 1) * window);
+                                  }
+                                  values[w] = crossings.Frequency(rate).value_or(std::nan(""));
+                              });
+            } else if (rule == TSamplingRule::Pitch) {
+                TPitchTracker tracker(static_cast<int>(window), rate);
+                if (!tracker.Ready()) {
+                    problem = tracker.problem;
+                    return std::nullopt;
+                }
+                TWindowFrames frames{std::vector<float>(window)};
+                ReduceWindows(windows, window, buffer, frames, read, [&](uint64_t w, bool padded) {
+                    if (padded) {
+                        std::fill(frames.frames.begin() +
+                                      static_cast<std::ptrdiff_t>(frames.filled),
+                                  frames.frames.end(), 0.0f);
+                    }
+                    values[w] = tracker.Window(frames.frames.data()).value_or(std::nan(""));
+                });
+            } else if (rule == TSamplingRule::Frequency) {
                 TCrossingCounter crossings{bias};
                 ReduceWindows(
                     windows, window, buffer, crossings, read, [&](uint64_t w, bool padded) {
@@ -382,6 +429,18 @@ std::optional<TSampledSeries> SampleWindows(const std::string& name, double requ
         // damaged series as the recording's.
         problem = wave.problem;
         return std::nullopt;
+    }
+    if (fillsGaps && windows > 0) {
+        const int64_t filled = FillFromPrevious(values, static_cast<int64_t>(windows));
+        // A few gaps are the pauses of any recording; more say the measure
+        // is unreliable here.
+        if (filled * 20 > static_cast<int64_t>(windows)) {
+            result.warnings.push_back(
+                FormatInt(filled) + " of " + FormatInt(static_cast<long long>(windows)) +
+                " windows (" + FormatFixed(100.0 * static_cast<double>(filled) / windows, 1) +
+                " %) had no " + (rule == TSamplingRule::Pitch ? "pitch" : "three crossings") +
+                " and took the value of the window before them");
+        }
     }
     if (wave.declaredFrames > wave.frameCount) {
         result.warnings.push_back("the file holds " + std::to_string(wave.frameCount) + " of " +
@@ -662,6 +721,34 @@ bool TWaveAnalyze::SampleFrequency(const std::string& name, double period, doubl
     problem.clear();
     std::optional<TSampledSeries> sampled =
         SampleWindows(name, period, TSamplingRule::Frequency, bias, problem);
+    if (!sampled) {
+        return false;
+    }
+    values = std::move(sampled->values);
+    count = sampled->count;
+    this->period = sampled->period;
+    warnings = std::move(sampled->warnings);
+    return true;
+}
+
+bool TWaveAnalyze::SampleFineFrequency(const std::string& name, double period, double bias) {
+    problem.clear();
+    std::optional<TSampledSeries> sampled =
+        SampleWindows(name, period, TSamplingRule::FineFrequency, bias, problem);
+    if (!sampled) {
+        return false;
+    }
+    values = std::move(sampled->values);
+    count = sampled->count;
+    this->period = sampled->period;
+    warnings = std::move(sampled->warnings);
+    return true;
+}
+
+bool TWaveAnalyze::SamplePitch(const std::string& name, double period) {
+    problem.clear();
+    std::optional<TSampledSeries> sampled =
+        SampleWindows(name, period, TSamplingRule::Pitch, 0.0, problem);
     if (!sampled) {
         return false;
     }

@@ -29,6 +29,17 @@ public:
     // The same with the RMS level of each window.
     bool SampleAmplitude(const std::string& name, double period);
 
+    // The same crossings located to a fraction of a frame: each window's
+    // value is (K - 1) / (2 (t_K - t_1)) Hz for its K crossing instants. A
+    // window with fewer than three takes the value of the window before it
+    // (the first ones the first value found), with a warning when more than
+    // one window in twenty does.
+    bool SampleFineFrequency(const std::string& name, double period, double bias);
+
+    // The fundamental frequency of each window in Hz (aubio's pitch
+    // detection); unvoiced windows are filled in as above.
+    bool SamplePitch(const std::string& name, double period);
+
     // Mean of the values; 0 for an empty series.
     double Average() const;
     // Largest value, but never less than 0.

@@ -15,6 +15,7 @@ packages=(
     xvfb xauth xdotool imagemagick
     hyperfine sox time parallel
     locales
+    libaubio-dev
 )
 
 if [ "${ZM_SKIP_APT:-0}" != "1" ]; then
