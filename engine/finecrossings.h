@@ -32,6 +32,30 @@ struct TFineCrossings {
     std::optional<double> Frequency(double rate) const;
 };
 
+// The same on the integer form of 8- and 16-bit frames (each frame's float
+// is s * scale, scale a power of two), with the thresholds of the counting
+// sampler's integer form: the same crossings, and instants equal bit for bit
+// to those of the float frames, since (level - p) / (c - p) keeps its value
+// when all three are divided by a power of two.
+struct TIntegerFineCrossings {
+    int32_t above; // s lies above the level when s > above
+    int32_t below; // s lies below the level when s < below
+    double level;  // the level over scale
+    int64_t frame = 0;
+    bool started = false;
+    int32_t previous = 0;
+    int64_t count = 0;
+    double first = 0.0;
+    double last = 0.0;
+
+    void Add(const int32_t* s, std::size_t n);
+    void Reset() {
+        started = false;
+        count = 0;
+    }
+    std::optional<double> Frequency(double rate) const;
+};
+
 // Fills the windows that have no value (NaN) with the value of the window
 // before them, the first ones with the first value there is (all zero when
 // none has one). Returns the number of windows filled.

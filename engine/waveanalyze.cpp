@@ -338,10 +338,11 @@ std::optional<TSampledSeries> SampleWindows(const std::string& name, double requ
     // unlike any integer threshold.
     const double scale = wave.FrameSumScale();
     const bool exactSquares = window <= (uint64_t{1} << 21);
+    const bool crossingRule =
+        rule == TSamplingRule::Frequency || rule == TSamplingRule::FineFrequency;
     const bool integerForm =
         scale > 0.0 &&
-        (rule == TSamplingRule::Frequency ? !std::isnan(bias)
-                                          : rule == TSamplingRule::Amplitude && exactSquares);
+        (crossingRule ? !std::isnan(bias) : rule == TSamplingRule::Amplitude && exactSquares);
     // The measuring samplers leave windows without a value (NaN) where they
     // find no pitch; those are filled in afterwards.
     const bool fillsGaps = rule == TSamplingRule::FineFrequency || rule == TSamplingRule::Pitch;
@@ -350,7 +351,19 @@ std::optional<TSampledSeries> SampleWindows(const std::string& name, double requ
         if (integerForm) {
             std::vector<int32_t> buffer(blockFrames);
             auto read = [&wave](int32_t* out, unsigned n) { return wave.ReadFrameSums(out, n); };
-            if (rule == TSamplingRule::Frequency) {
+            if (rule == TSamplingRule::FineFrequency) {
+                const TIntegerLevel level = TIntegerLevel::For(bias, scale);
+                TIntegerFineCrossings crossings{level.above, level.below, bias / scale};
+                ReduceWindows(windows, window, buffer, crossings, read,
+                              [&](uint64_t w, bool padded) {
+                                  if (padded) {
+                                      const int32_t zero = 0;
+                                      crossings.Add(&zero, 1);
+                                      crossings.frame = static_cast<int64_t>((w + 1) * window);
+                                  }
+                                  values[w] = crossings.Frequency(rate).value_or(std::nan(""));
+                              });
+            } else if (rule == TSamplingRule::Frequency) {
                 TIntegerCrossingCounter crossings{TIntegerLevel::For(bias, scale)};
                 ReduceWindows(
                     windows, window, buffer, crossings, read, [&](uint64_t w, bool padded) {

@@ -52,6 +52,46 @@ TEST(FineCrossings, InstantsOfASineMatchItsZeros) {
     EXPECT_NEAR(*crossings.Frequency(rate), hz, 1e-5);
 }
 
+// 16-bit frames read in their integer form give the crossings and instants
+// of their floats bit for bit, for levels on, between and off the integer
+// grid, fed in pieces whose groups of four start anywhere.
+TEST(FineCrossings, TheIntegerFormKeepsTheBitsOfTheFloats) {
+    const double scale = 1.0 / 32768.0;
+    std::vector<int32_t> s(5000);
+    uint32_t state = 12345;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        state = state * 1664525u + 1013904223u;
+        // A slow wave with noise, so that runs without crossings alternate
+        // with busy stretches, and some frames sit exactly on the level.
+        const double wave = 3000.0 * std::sin(static_cast<double>(i) * 0.05);
+        s[i] = static_cast<int32_t>(wave) + static_cast<int32_t>(state >> 29) - 4;
+        if (i % 101 == 0) {
+            s[i] = 8;
+        }
+    }
+    std::vector<float> x(s.size());
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        x[i] = static_cast<float>(s[i] * scale);
+    }
+    for (const double level : {0.0, 8.0 * scale, 2.5 * scale, -1000.25 * scale}) {
+        const double t = level / scale;
+        TIntegerFineCrossings integer{static_cast<int32_t>(std::floor(t)),
+                                      static_cast<int32_t>(std::ceil(t)), t};
+        TFineCrossings floats{level};
+        std::size_t at = 0;
+        for (std::size_t piece = 1; at < s.size(); piece = piece % 13 + 1) {
+            const std::size_t n = std::min(piece, s.size() - at);
+            integer.Add(s.data() + at, n);
+            floats.Add(x.data() + at, n);
+            at += n;
+        }
+        EXPECT_EQ(integer.count, floats.count) << level;
+        EXPECT_EQ(integer.first, floats.first) << level;
+        EXPECT_EQ(integer.last, floats.last) << level;
+        EXPECT_GT(integer.count, 50) << level;
+    }
+}
+
 TEST(FineCrossings, FewerThanThreeCrossingsGiveNoValue) {
     struct TCase {
         std::vector<float> frames;
