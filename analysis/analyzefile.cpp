@@ -321,8 +321,8 @@ TFileReport AnalyzeFile(const TFileOptions& options, const std::string& file, TR
             }
         }
         if (text == kUnreadableWaveMessage) {
-            text += " (not a WAV file the reader accepts: RIFF/WAVE with 8-, 16- or 24-bit "
-                    "integer PCM, mono or stereo)";
+            text += " (not an audio file any decoder here reads: WAV, AIFF, FLAC, Ogg Vorbis, "
+                    "Opus, MP3, CAF, W64 or RF64)";
         }
         report.errors.push_back(text);
     });

@@ -377,7 +377,21 @@ std::optional<TSampledSeries> SampleWindows(const std::string& name, double requ
         problem = wave.problem;
         return std::nullopt;
     }
-    if (wave.declaredFrames > wave.frameCount) {
+    if (wave.EndedEarly()) {
+        // The decoder's length at open was an estimate: the series ends with
+        // the last window the decoded frames reach, not with windows of
+        // padding.
+        const uint64_t decoded = wave.frameCount;
+        const uint64_t reached = decoded / window + (decoded % window != 0 ? 1 : 0);
+        if (reached < windows) {
+            auto kept = std::make_unique<double[]>(reached);
+            std::copy(values, values + reached, kept.get());
+            result.values = reached > 0 ? std::move(kept) : nullptr;
+            result.count = static_cast<int>(reached);
+        }
+        result.warnings.push_back("the decoder gave " + std::to_string(decoded) + " of the " +
+                                  std::to_string(frames) + " frames it announced");
+    } else if (wave.declaredFrames > wave.frameCount) {
         result.warnings.push_back("the file holds " + std::to_string(wave.frameCount) + " of " +
                                   std::to_string(wave.declaredFrames) +
                                   " frames its header declares");

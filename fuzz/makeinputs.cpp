@@ -133,9 +133,9 @@ std::vector<TInput> HostileInputs() {
                                  WavChunk("data", Le64(0x3FE0000000000000ull))));
     // Encodings other than integer PCM, in widths the PCM reader would take.
     add("mulaw-8.wav", RiffWave(WavChunk("fmt ", FmtContents(7, 1, 8000, 8)) +
-                                WavChunk("data", "\x00\x7F\x80\xFF")));
+                                WavChunk("data", std::string("\x00\x7F\x80\xFF", 4))));
     add("alaw-8.wav", RiffWave(WavChunk("fmt ", FmtContents(6, 1, 8000, 8)) +
-                               WavChunk("data", "\x00\x7F\x80\xFF")));
+                               WavChunk("data", std::string("\x00\x7F\x80\xFF", 4))));
     add("float-tag-16bit.wav", RiffWave(WavChunk("fmt ", FmtContents(3, 1, 8000, 16)) +
                                         WavChunk("data", Samples16(kSamples))));
     {

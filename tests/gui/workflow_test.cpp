@@ -300,7 +300,10 @@ private slots:
             QTest::mouseClick(mode == kDetailedMode ? MainForm->SamplingStartButton
                                                     : MainForm->FFTStartButton,
                               Qt::LeftButton);
-            QCOMPARE(recorder->Texts(), std::vector<std::string>{"WAVファイルを読み込めません。"});
+            QCOMPARE(recorder->Texts(),
+                     std::vector<std::string>{"WAVファイルを読み込めません。\n" + bogus +
+                                              ": 音声ファイルとして読めません(Format not "
+                                              "recognised.)。"});
             QCOMPARE(recorder->messages[0].kind, TMessageKind::Error);
             QCOMPARE(recorder->messages[0].owner, Owner(MainForm));
             QCOMPARE(recorder->busy, (std::vector<bool>{true, false}));

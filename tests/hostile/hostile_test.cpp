@@ -64,21 +64,25 @@ std::vector<TWaveCase> WaveCases() {
         {"data-fmt-data.wav", true, {0.25f, -0.25f}},
         {"blockalign-0.wav", false, {}},
         {"channels-0.wav", false, {}},
-        {"channels-3.wav", false, {}},
+        // Three channels: 16 bytes hold two whole frames, each mixed as the
+        // mean of its channels.
+        {"channels-3.wav", true, {0.0f, 0.0f}},
         {"samplerate-0.wav", false, {}},
         {"samplerate-2p31.wav", false, {}},
         {"samplerate-2p31-1.wav", true, kCanonical},
-        {"bits-32.wav", false, {}},
-        {"float-32.wav", false, {}},
-        {"float-64.wav", false, {}},
-        // Only integer PCM is read, whatever the sample width.
-        {"mulaw-8.wav", false, {}},
-        {"alaw-8.wav", false, {}},
+        // Encodings and widths beyond 8/16/24-bit PCM go to the decoder.
+        {"bits-32.wav", true, {0.5f}},
+        {"float-32.wav", true, {0.5f}},
+        {"float-64.wav", true, {0.5f}},
+        // G.711 codes 0x00, 0x7F, 0x80, 0xFF.
+        {"mulaw-8.wav", true, {-32124 / 32768.0f, 0.0f, 32124 / 32768.0f, 0.0f}},
+        {"alaw-8.wav", true, {-5504 / 32768.0f, -848 / 32768.0f, 5504 / 32768.0f, 848 / 32768.0f}},
+        // Float data of 16 bits: no decoder reads them.
         {"float-tag-16bit.wav", false, {}},
         {"extensible-float-16bit.wav", false, {}},
         {"extensible-pcm.wav", true, kCanonical},
         {"rifx.wav", false, {}},
-        {"rf64.wav", false, {}},
+        {"rf64.wav", true, kCanonical},
     };
     // Cut before the "fmt " chunk is whole: refused. From there on the file
     // has a format and no data it could read.
