@@ -236,6 +236,14 @@ void TSoundFile::Fail(std::string& problem, const std::string& what) {
     problem = what;
 }
 
+void TSoundFile::DecoderStopped(bool shortRead, std::string& problem) {
+    if (shortRead && sf_error(Handle(handle)) != SF_ERR_NO_ERROR) {
+        Fail(problem, "データの途中で読み込みに失敗しました(" + std::to_string(position) + " / " +
+                          std::to_string(frames) + "フレーム目、" + sf_strerror(Handle(handle)) +
+                          ")。");
+    }
+}
+
 unsigned TSoundFile::ReadFrames(float* out, unsigned n, std::string& problem) {
     if (!handle || failed) {
         return 0;
@@ -256,20 +264,20 @@ unsigned TSoundFile::ReadFrames(float* out, unsigned n, std::string& problem) {
                 sum += frame[c];
             }
             if (!std::isfinite(sum)) {
-                Fail(problem, "frame " + std::to_string(total + i) +
+                position += static_cast<uint64_t>(i);
+                Fail(problem, "frame " + std::to_string(position) +
                                   " holds a sample that is not a finite number");
                 return total + static_cast<unsigned>(i);
             }
             out[total + i] = static_cast<float>(sum / static_cast<double>(width));
         }
         total += static_cast<unsigned>(got);
+        position += static_cast<uint64_t>(got);
         if (got < want) {
             break;
         }
     }
-    if (total < n && sf_error(Handle(handle)) != SF_ERR_NO_ERROR) {
-        Fail(problem, sf_strerror(Handle(handle)));
-    }
+    DecoderStopped(total < n, problem);
     return total;
 }
 
@@ -297,12 +305,11 @@ unsigned TSoundFile::ReadFrameSums(int32_t* out, unsigned n, std::string& proble
             }
         }
         total += static_cast<unsigned>(got);
+        position += static_cast<uint64_t>(got);
         if (got < want) {
             break;
         }
     }
-    if (total < n && sf_error(Handle(handle)) != SF_ERR_NO_ERROR) {
-        Fail(problem, sf_strerror(Handle(handle)));
-    }
+    DecoderStopped(total < n, problem);
     return total;
 }

@@ -67,12 +67,16 @@ public:
 
 private:
     void Fail(std::string& problem, const std::string& what);
+    // After a read that gave fewer frames than asked for: a failure when the
+    // decoder reports an error.
+    void DecoderStopped(bool shortRead, std::string& problem);
 
     void* handle = nullptr; // SNDFILE*
     std::istream* stream = nullptr;
     int64_t streamSize = 0;
     int formatCode = 0; // SF_INFO::format
     bool failed = false;
+    uint64_t position = 0;       // frames handed out
     std::vector<double> samples; // one block, interleaved
     std::vector<short> integers; // one block, interleaved
 
