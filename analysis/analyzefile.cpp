@@ -69,6 +69,7 @@ void Analyze(const TFileOptions& options, const std::string& file, TResampler re
     report.count = series.count;
     report.period = series.period;
     report.warnings = series.warnings;
+    report.input = series.input;
 
     if (!options.smpPath.empty()) {
         const std::string path = ExpandOutputPath(options.smpPath, file);
@@ -383,6 +384,14 @@ std::string ReportJson(const TFileReport& report, bool surrogates) {
         json += ",\"surrogate_mean\":" + JsonOptional(report.surrogateMean) +
                 ",\"surrogate_sd\":" + JsonOptional(report.surrogateSd) +
                 ",\"surrogate_p\":" + JsonOptional(report.surrogateP);
+    }
+    if (report.input.channels > 0) {
+        json += ",\"format\":" + JsonString(report.input.container) +
+                ",\"encoding\":" + JsonString(report.input.encoding) +
+                ",\"channels\":" + FormatInt(report.input.channels) +
+                ",\"sample_rate\":" + FormatInt(report.input.sampleRateHz);
+    } else {
+        json += ",\"format\":null,\"encoding\":null,\"channels\":null,\"sample_rate\":null";
     }
     json += ",\"warnings\":[";
     for (std::size_t i = 0; i < report.warnings.size(); ++i) {

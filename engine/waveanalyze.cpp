@@ -218,6 +218,7 @@ struct TSampledSeries {
     int count = 0;
     double period = 0.0;
     std::vector<std::string> warnings;
+    TInputFormat input;
 };
 
 enum class TSamplingRule { Frequency, Amplitude };
@@ -295,6 +296,7 @@ std::optional<TSampledSeries> SampleWindows(const std::string& name, double requ
     }
 
     TSampledSeries result;
+    result.input = {wave.ContainerName(), wave.EncodingName(), wave.Channels(), rate};
     result.count = static_cast<int>(windows);
     // The true duration of the window, not the requested one.
     result.period = static_cast<double>(windowFrames) / rate;
@@ -671,6 +673,7 @@ bool TWaveAnalyze::SampleFrequency(const std::string& name, double period, doubl
     count = sampled->count;
     this->period = sampled->period;
     warnings = std::move(sampled->warnings);
+    input = std::move(sampled->input);
     return true;
 }
 
@@ -685,6 +688,7 @@ bool TWaveAnalyze::SampleAmplitude(const std::string& name, double period) {
     count = sampled->count;
     this->period = sampled->period;
     warnings = std::move(sampled->warnings);
+    input = std::move(sampled->input);
     return true;
 }
 
@@ -856,6 +860,7 @@ bool TWaveAnalyze::LoadFromStream(std::istream& stream, std::uint64_t streamSize
 
     values = std::move(newValues);
     warnings.clear();
+    input = TInputFormat();
     count = static_cast<int>(declared);
     period = *newPeriod;
     unit = std::move(*newUnit);
