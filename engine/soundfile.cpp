@@ -138,6 +138,38 @@ constexpr TEncoding kEncodings[] = {
 
 } // namespace
 
+const std::vector<TAudioFileType>& AudioFileTypes() {
+    static const std::vector<TAudioFileType> types = {
+        {"WAV", {".wav"}},   {"FLAC", {".flac"}},
+        {"MP3", {".mp3"}},   {"Ogg Vorbis", {".ogg", ".oga"}},
+        {"Opus", {".opus"}}, {"AIFF", {".aif", ".aiff", ".aifc"}},
+        {"CAF", {".caf"}},   {"W64", {".w64"}},
+        {"RF64", {".rf64"}},
+    };
+    return types;
+}
+
+bool IsAudioFileName(const std::string& name) {
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string::npos || name.find('/', dot) != std::string::npos) {
+        return false;
+    }
+    std::string extension = name.substr(dot);
+    for (char& c : extension) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    for (const TAudioFileType& type : AudioFileTypes()) {
+        for (const std::string& known : type.extensions) {
+            if (extension == known) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
 TSoundFile::~TSoundFile() {
     if (handle) {
         sf_close(Handle(handle));

@@ -15,6 +15,17 @@
 #include <string>
 #include <vector>
 
+// The audio file types an open dialog offers and a drop accepts, WAV first;
+// extensions in lower case with their dot.
+struct TAudioFileType {
+    const char* name;
+    std::vector<std::string> extensions;
+};
+const std::vector<TAudioFileType>& AudioFileTypes();
+
+// Whether `name` ends in one of those extensions, in any case (".FLAC").
+bool IsAudioFileName(const std::string& name);
+
 class TSoundFile {
 public:
     // Frames decoded per call to the decoder.

@@ -2,6 +2,7 @@
 
 #include <QFileDialog>
 
+#include "engine/soundfile.h"
 #include "gui/controls.h"
 
 TCommonForm* CommonForm = nullptr;
@@ -11,6 +12,22 @@ const char* const kSampleFilter = "サンプルファイル(*.smp)";
 const char* const kCsvFilter = "CSVファイル(*.csv)";
 const char* const kPngFilter = "PNGファイル(*.png)";
 const char* const kSaveFailedMessage = "ファイルの保存に失敗しました。";
+
+std::string AudioFilter() {
+    std::string all;
+    std::string each;
+    for (const TAudioFileType& type : AudioFileTypes()) {
+        std::string patterns;
+        for (const std::string& extension : type.extensions) {
+            patterns += (patterns.empty() ? "*" : " *") + extension;
+        }
+        all += (all.empty() ? "" : " ") + patterns;
+        if (std::string(type.name) != "WAV") {
+            each += std::string(";;") + type.name + "ファイル(" + patterns + ")";
+        }
+    }
+    return std::string(kWaveFilter) + ";;音声ファイル(" + all + ")" + each;
+}
 
 namespace {
 
