@@ -209,6 +209,10 @@ bool TSoundFile::Open(std::istream& in, std::string& problem) {
         problem = "sample rate " + std::to_string(info.samplerate) + " Hz";
         return false;
     }
+    if (info.frames == SF_COUNT_MAX) {
+        problem = "the decoder cannot tell the length of the data";
+        return false;
+    }
     if (info.frames < 0 || static_cast<uint64_t>(info.frames) > UINT32_MAX) {
         problem = std::to_string(info.frames) + " frames, more than the 4294967295 readable";
         return false;

@@ -91,6 +91,8 @@ public:
     void Close();
 
     bool IsOpen() const { return file != nullptr; }
+    // The open file is read by the decoder of TSoundFile, not the PCM reader.
+    bool Decoded() const { return sound != nullptr; }
 
     // Why the last Open refused the file, or why reading stopped short,
     // when the reason is worth telling the user (an encoding other than
