@@ -76,6 +76,7 @@ void Analyze(const TFileOptions& options, const std::string& file, TResampler re
     report.count = series.count;
     report.period = series.period;
     report.warnings = series.warnings;
+    report.input = series.input;
 
     if (!options.smpPath.empty()) {
         const std::string path = ExpandOutputPath(options.smpPath, file);
@@ -329,8 +330,8 @@ TFileReport AnalyzeFile(const TFileOptions& options, const std::string& file, TR
             }
         }
         if (text == kUnreadableWaveMessage) {
-            text += " (not a WAV file the reader accepts: RIFF/WAVE with 8-, 16- or 24-bit "
-                    "integer PCM, mono or stereo)";
+            text += " (not an audio file any decoder here reads: WAV, AIFF, FLAC, Ogg Vorbis, "
+                    "Opus, MP3, CAF, W64 or RF64)";
         }
         report.errors.push_back(text);
     });
@@ -392,6 +393,14 @@ std::string ReportJson(const TFileReport& report, bool surrogates) {
         json += ",\"surrogate_mean\":" + JsonOptional(report.surrogateMean) +
                 ",\"surrogate_sd\":" + JsonOptional(report.surrogateSd) +
                 ",\"surrogate_p\":" + JsonOptional(report.surrogateP);
+    }
+    if (report.input.channels > 0) {
+        json += ",\"format\":" + JsonString(report.input.container) +
+                ",\"encoding\":" + JsonString(report.input.encoding) +
+                ",\"channels\":" + FormatInt(report.input.channels) +
+                ",\"sample_rate\":" + FormatInt(report.input.sampleRateHz);
+    } else {
+        json += ",\"format\":null,\"encoding\":null,\"channels\":null,\"sample_rate\":null";
     }
     json += ",\"warnings\":[";
     for (std::size_t i = 0; i < report.warnings.size(); ++i) {

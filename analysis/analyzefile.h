@@ -10,6 +10,7 @@
 #include "analysis/analysisrun.h"
 #include "analysis/fileoptions.h"
 #include "analysis/lambdadiagnostics.h"
+#include "engine/waveanalyze.h"
 
 struct TFileReport {
     std::string file;
@@ -38,6 +39,9 @@ struct TFileReport {
     std::optional<double> surrogateMean, surrogateSd, surrogateP;
     // Short notes on how far lambda can be trusted.
     std::vector<std::string> warnings;
+    // The audio file sampled (empty for a sample file, or when it could not
+    // be read).
+    TInputFormat input;
 };
 
 // Analyses `file` with `options`, writing the requested outputs (their paths

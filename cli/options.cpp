@@ -11,12 +11,14 @@
 const char* const kCliUsage =
     R"(Usage: zittermark-cli [options] FILE...
 
-Analyses the fluctuation spectrum of each FILE, a PCM WAV file or a sample
-file (.smp), and prints one line per file: count, period, FFT size N,
+Analyses the fluctuation spectrum of each FILE, an audio file (WAV of any
+encoding, FLAC, MP3, Ogg Vorbis, Opus, AIFF, CAF, W64, RF64; any channel count,
+mixed down to their mean) or a sample file (.smp, by its extension), and
+prints one line per file: count, period, FFT size N,
 binCount, the number of band groups and lambda, the negated slope of the
 regression line (0 white, 1 "1/f", 2 Brownian).
 
-WAV files are sampled in the easy mode (25 ms windows, level 8/32768, Hamming
+Audio files are sampled in the easy mode (25 ms windows, level 8/32768, Hamming
 window, band reset to the whole spectrum) unless --mode fixed is given. Sample
 files are analysed as they are, with the chosen window and band.
 
@@ -44,10 +46,12 @@ Output:
   --spectrum-png PATH         save the spectrum graph
   --series-png PATH           save the sampling graph
   --series-size W H           size of the sampling graph (default 800 320, as the sampling window shows it)
-  --json                      one JSON object per file instead of a line
+  --json                      one JSON object per file instead of a line, with the
+                              input's format, encoding, channels and sample_rate
   --jobs N                    threads for the files and the shuffled copies
                               (default: number of cores)
-  --summary PATH.csv          also write one CSV row per file with the results and settings
+  --summary PATH.csv          also write one CSV row per file with the results, settings
+                              and input format
 Trust in lambda (always in --json: lambda_se, lambda_ci95, r2, lambda_mean_removed,
 dfa_alpha, beta_dfa, warnings):
   --surrogates M              lambda of M shuffled copies of the series, 0-9999 (default 0):

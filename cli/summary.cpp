@@ -75,7 +75,11 @@ std::string SummaryCsv(const TCliOptions& options, const std::vector<TFileReport
                            "band_upper",
                            "band_lower",
                            "surrogates",
-                           "seed"});
+                           "seed",
+                           "format",
+                           "encoding",
+                           "channels",
+                           "sample_rate"});
     const bool fixed = options.analyzeMode != 0;
     for (const TFileReport& report : reports) {
         const bool sampleFile = IsSampleFileName(report.file);
@@ -117,7 +121,11 @@ std::string SummaryCsv(const TCliOptions& options, const std::vector<TFileReport
                     easy ? "whole" : FormatInt(options.bandUpper.value_or(0)),
                     easy ? "whole" : FormatInt(options.bandLower.value_or(-40)),
                     FormatInt(options.surrogates),
-                    FormatInt(static_cast<long long>(options.seed))},
+                    FormatInt(static_cast<long long>(options.seed)),
+                    report.input.container,
+                    report.input.encoding,
+                    report.input.channels > 0 ? FormatInt(report.input.channels) : "",
+                    report.input.channels > 0 ? FormatInt(report.input.sampleRateHz) : ""},
                    true);
     }
     return csv;

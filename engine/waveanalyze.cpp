@@ -233,6 +233,7 @@ struct TSampledSeries {
     int count = 0;
     double period = 0.0;
     std::vector<std::string> warnings;
+    TInputFormat input;
 };
 
 enum class TSamplingRule { Frequency, Amplitude, FineFrequency, Pitch };
@@ -311,11 +312,12 @@ std::optional<TSampledSeries> SampleWindows(const std::string& name, double requ
 
     TSampledSeries result;
     // A file without samples gives an empty series; these say why.
-    if (!wave.hasDataChunk) {
-        result.warnings.push_back("the file has no \"data\" chunk");
-    } else if (frames == 0) {
-        result.warnings.push_back("the \"data\" chunk holds no frames");
+    if (frames == 0) {
+        result.warnings.push_back(wave.Decoded()      ? "the file holds no frames"
+                                  : wave.hasDataChunk ? "the \"data\" chunk holds no frames"
+                                                      : "the file has no \"data\" chunk");
     }
+    result.input = {wave.ContainerName(), wave.EncodingName(), wave.Channels(), rate};
     result.count = static_cast<int>(windows);
     // The true duration of the window, not the requested one.
     result.period = static_cast<double>(windowFrames) / rate;
@@ -455,7 +457,21 @@ std::optional<TSampledSeries> SampleWindows(const std::string& name, double requ
                 " and took the value of the window before them");
         }
     }
-    if (wave.declaredFrames > wave.frameCount) {
+    if (wave.EndedEarly()) {
+        // The decoder's length at open was an estimate: the series ends with
+        // the last window the decoded frames reach, not with windows of
+        // padding.
+        const uint64_t decoded = wave.frameCount;
+        const uint64_t reached = decoded / window + (decoded % window != 0 ? 1 : 0);
+        if (reached < windows) {
+            auto kept = std::make_unique<double[]>(reached);
+            std::copy(values, values + reached, kept.get());
+            result.values = reached > 0 ? std::move(kept) : nullptr;
+            result.count = static_cast<int>(reached);
+        }
+        result.warnings.push_back("the decoder gave " + std::to_string(decoded) + " of the " +
+                                  std::to_string(frames) + " frames it announced");
+    } else if (wave.declaredFrames > wave.frameCount) {
         result.warnings.push_back("the file holds " + std::to_string(wave.frameCount) + " of " +
                                   std::to_string(wave.declaredFrames) +
                                   " frames its header declares");
@@ -741,6 +757,7 @@ bool TWaveAnalyze::SampleFrequency(const std::string& name, double period, doubl
     count = sampled->count;
     this->period = sampled->period;
     warnings = std::move(sampled->warnings);
+    input = std::move(sampled->input);
     return true;
 }
 
@@ -783,6 +800,7 @@ bool TWaveAnalyze::SampleAmplitude(const std::string& name, double period) {
     count = sampled->count;
     this->period = sampled->period;
     warnings = std::move(sampled->warnings);
+    input = std::move(sampled->input);
     return true;
 }
 
@@ -956,6 +974,7 @@ bool TWaveAnalyze::LoadFromStream(std::istream& stream, std::uint64_t streamSize
 
     values = std::move(newValues);
     warnings.clear();
+    input = TInputFormat();
     count = static_cast<int>(declared);
     period = *newPeriod;
     unit = std::move(*newUnit);

@@ -9,6 +9,15 @@
 #include <string>
 #include <vector>
 
+// What a sampling read: the file's container ("WAV", "FLAC", ...), its
+// sample encoding ("PCM 16-bit", "Vorbis", ...), channels and sample rate.
+struct TInputFormat {
+    std::string container;
+    std::string encoding;
+    int channels = 0;
+    int sampleRateHz = 0;
+};
+
 class TWaveAnalyze {
 public:
     TWaveAnalyze();
@@ -95,4 +104,6 @@ public:
     // What the last sampling or load found worth telling beside the series
     // (a WAV file shorter than its header claims); replaced with the series.
     std::vector<std::string> warnings;
+    // The audio file of the last sampling; empty after a load.
+    TInputFormat input;
 };

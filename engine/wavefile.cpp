@@ -1,5 +1,7 @@
 #include "engine/wavefile.h"
 
+#include "engine/soundfile.h"
+
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
@@ -85,7 +87,7 @@ std::string Hex16(uint16_t value) {
 }
 
 // The name of an encoding by its format tag, for the refusal message.
-std::string EncodingName(uint16_t tag) {
+std::string TagEncodingName(uint16_t tag) {
     switch (tag) {
     case 2:
         return "ADPCM";
@@ -122,7 +124,11 @@ bool TWaveFile::Open(const std::string& name) {
         problem = "cannot open it";
         return false;
     }
-    return Open(std::move(stream));
+    const bool opened = Open(std::move(stream));
+    if (!opened && refusedByDecoder) {
+        problem = name + ": " + problem;
+    }
+    return opened;
 }
 
 bool TWaveFile::Open(std::unique_ptr<std::istream> stream) {
@@ -131,17 +137,64 @@ bool TWaveFile::Open(std::unique_ptr<std::istream> stream) {
         return false;
     }
     file = std::move(stream);
-    if (!Walk()) {
+    refusedByDecoder = false;
+    damagedPcm = false;
+    if (!Walk() && (damagedPcm || !OpenSound())) {
         Close();
         return false;
     }
     return true;
 }
 
+bool TWaveFile::OpenSound() {
+    const std::string refusal = problem;
+    format = TWaveFormat();
+    frameCount = 0;
+    declaredFrames = 0;
+    nextFrame = 0;
+    std::string reason;
+    auto decoder = std::make_unique<TSoundFile>();
+    if (!decoder->Open(*file, reason)) {
+        refusedByDecoder = true;
+        problem = (refusal.empty() ? "" : refusal + " ") + "音声ファイルとして読めません(" +
+                  reason + ")。";
+        return false;
+    }
+    problem.clear();
+    format.channels = static_cast<uint16_t>(decoder->channels);
+    format.sampleRate = decoder->sampleRate;
+    format.bitsPerSample = static_cast<uint16_t>(decoder->bitsPerSample);
+    frameCount = static_cast<uint32_t>(decoder->frames);
+    declaredFrames = frameCount;
+    sound = std::move(decoder);
+    return true;
+}
+
+void TWaveFile::SoundEnded(unsigned asked, unsigned got) {
+    if (got >= asked || sound->Failed()) {
+        if (sound->Failed()) {
+            readFailed = true;
+            frameCount = nextFrame;
+        }
+        return;
+    }
+    // The decoder has no more frames to give.
+    if (sound->LengthIsEstimate()) {
+        endedEarly = true;
+    } else {
+        readFailed = true;
+        problem = "データの途中で読み込みに失敗しました(" + std::to_string(nextFrame) + " / " +
+                  std::to_string(frameCount) +
+                  "フレーム目、デコーダーがそれ以上のフレームを返しません)。";
+    }
+    frameCount = nextFrame;
+}
+
 bool TWaveFile::Walk() {
     format = TWaveFormat();
     problem.clear();
     readFailed = false;
+    endedEarly = false;
     declaredFrames = 0;
     hasDataChunk = false;
     dataOffset = 0;
@@ -285,34 +338,41 @@ bool TWaveFile::Walk() {
     format = haveData ? dataFormat : current;
     const std::optional<uint16_t> subFormat = haveData ? dataSubFormat : currentSubFormat;
 
-    // Only integer PCM is read; any other encoding would be taken for PCM
-    // samples and give plausible but meaningless numbers.
+    // Only integer PCM is read here; any other encoding would be taken for
+    // PCM samples and give plausible but meaningless numbers, so it goes to
+    // the decoder.
     if (format.formatTag == kExtensibleTag) {
         if (!subFormat || *subFormat == 0) {
             problem = "拡張形式(フォーマットタグ 0xFFFE)で、サブフォーマットが読めない"
-                      "WAVファイルです。整数PCMのみ読み込めます。";
+                      "WAVファイルです。";
             return false;
         }
         if (*subFormat != kPcmTag) {
             problem = "拡張形式(フォーマットタグ 0xFFFE)、サブフォーマット " +
-                      EncodingName(*subFormat) + "(" + Hex16(*subFormat) +
-                      ")のWAVファイルです。整数PCMのみ読み込めます。";
+                      TagEncodingName(*subFormat) + "(" + Hex16(*subFormat) +
+                      ")のWAVファイルです。";
             return false;
         }
     } else if (format.formatTag != kPcmTag) {
-        problem = EncodingName(format.formatTag) + "(フォーマットタグ " + Hex16(format.formatTag) +
-                  ")のWAVファイルです。整数PCMのみ読み込めます。";
+        problem = TagEncodingName(format.formatTag) + "(フォーマットタグ " +
+                  Hex16(format.formatTag) + ")のWAVファイルです。";
         return false;
     }
 
+    // Integer PCM whose frame size contradicts its channels and width, or
+    // whose width is no whole number of bytes, is damaged: no decoder is
+    // asked to guess at it. Other widths and channel counts go to the
+    // decoder.
     const uint16_t bits = format.bitsPerSample;
+    if (bits == 0 || bits % 8 != 0 || format.blockAlign == 0 ||
+        format.blockAlign != format.channels * (bits / 8)) {
+        damagedPcm = true;
+        return false;
+    }
     if (bits != 8 && bits != 16 && bits != 24) {
         return false;
     }
     if (format.channels < 1 || format.channels > 2) {
-        return false;
-    }
-    if (format.blockAlign == 0 || format.blockAlign != format.channels * (bits / 8)) {
         return false;
     }
     if (format.sampleRate <= 0) {
@@ -381,6 +441,17 @@ unsigned TWaveFile::ReadBytes(unsigned n, const unsigned char** data) {
 int TWaveFile::ReadFrames(float* out, unsigned n) {
     // The result is an int.
     n = std::min<unsigned>(n, INT32_MAX);
+    if (sound) {
+        if (readFailed) {
+            return 0;
+        }
+        // Never past the frame count stated at open.
+        const unsigned asked = std::min<unsigned>(n, frameCount - nextFrame);
+        const unsigned got = sound->ReadFrames(out, asked, problem);
+        nextFrame += got;
+        SoundEnded(asked, got);
+        return static_cast<int>(got);
+    }
     unsigned total = 0;
     while (total < n) {
         const unsigned char* data = nullptr;
@@ -427,6 +498,16 @@ int TWaveFile::ReadFrameSums(int32_t* out, unsigned n) {
         return 0;
     }
     n = std::min<unsigned>(n, INT32_MAX);
+    if (sound) {
+        if (readFailed) {
+            return 0;
+        }
+        const unsigned asked = std::min<unsigned>(n, frameCount - nextFrame);
+        const unsigned got = sound->ReadFrameSums(out, asked, problem);
+        nextFrame += got;
+        SoundEnded(asked, got);
+        return static_cast<int>(got);
+    }
     unsigned total = 0;
     while (total < n) {
         const unsigned char* data = nullptr;
@@ -481,6 +562,9 @@ double TWaveFile::FrameSumScale() const {
     if (!file) {
         return 0.0;
     }
+    if (sound) {
+        return sound->FrameSumScale();
+    }
     // The mix (a + b) / 2 of two samples a / 2^k and b / 2^k is (a + b) /
     // 2^(k+1) exactly, and a sum of at most 17 bits is exact in a float.
     if (format.bitsPerSample == 16) {
@@ -492,7 +576,22 @@ double TWaveFile::FrameSumScale() const {
     return 0.0;
 }
 
+std::string TWaveFile::ContainerName() const {
+    if (!file) {
+        return "";
+    }
+    return sound ? sound->container : "WAV";
+}
+
+std::string TWaveFile::EncodingName() const {
+    if (!file) {
+        return "";
+    }
+    return sound ? sound->encoding : "PCM " + std::to_string(format.bitsPerSample) + "-bit";
+}
+
 void TWaveFile::Close() {
+    sound.reset();
     file.reset();
     bufferAt = 0;
     bufferEnd = 0;

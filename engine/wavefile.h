@@ -1,7 +1,9 @@
 #pragma once
-// TWaveFile: reads the samples of a RIFF/WAVE file (integer PCM, 8, 16 or 24
-// bits, mono or stereo) window by window as floats on a normalised scale,
-// mixing a stereo file down to one channel.
+// TWaveFile: reads the samples of an audio file window by window as floats on
+// a normalised scale, mixing the channels down to one. A RIFF/WAVE file of
+// integer PCM (8, 16 or 24 bits, mono or stereo) is read by the reader here;
+// every other file goes to the decoder of TSoundFile (FLAC, Ogg, MP3, AIFF,
+// float WAV, any channel count, ...) on the same scale and mix.
 //
 // Calling order: construct, Open, any number of ReadFrames proceeding through
 // the data, Close. Failures are reported by results only; nothing is shown.
@@ -11,6 +13,8 @@
 #include <memory>
 #include <string>
 #include <vector>
+
+class TSoundFile;
 
 // The first 18 bytes of the "fmt " chunk contents, little-endian, file order.
 struct TWaveFormat {
@@ -43,6 +47,10 @@ public:
     // that runs past the end of the file ends the walk; a "data" chunk that
     // does is read up to the end of the file.
     // A file with an "fmt " chunk but without "data" opens with frameCount 0.
+    // A file refused so is then offered to TSoundFile; it opens if that
+    // reads it (format then holds its channels, sample rate and sample
+    // width, formatTag and blockAlign 0), and otherwise `problem` gives the
+    // decoder's reason.
     bool Open(const std::string& name);
 
     // The same on an already opened byte stream (test and fuzzing seam).
@@ -62,13 +70,29 @@ public:
     int ReadFrameSums(int32_t* out, unsigned n);
 
     // 2^-15 for 16-bit mono, 2^-16 for 16-bit stereo, 2^-7 and 2^-8 for 8-bit
-    // mono and stereo; 0 for 24-bit data or a closed file.
+    // mono and stereo; 0 for 24-bit data, other encodings or channel counts,
+    // and a closed file.
     double FrameSumScale() const;
+
+    // For reports: the container ("WAV", "FLAC", "AIFF", ...) and the
+    // encoding of the samples ("PCM 16-bit", "float 32-bit", "Vorbis", ...)
+    // of the open file.
+    std::string ContainerName() const;
+    std::string EncodingName() const;
+    // The number of channels the file holds (mixed down to one).
+    int Channels() const { return format.channels; }
+
+    // The decoder of a lossy stream format (MP3, Ogg Vorbis, Opus) ended
+    // before the frame count it estimated at open: frameCount has been cut
+    // to the frames decoded, and no read failed.
+    bool EndedEarly() const { return endedEarly; }
 
     // Closes the stream if one is open; a second call does nothing.
     void Close();
 
     bool IsOpen() const { return file != nullptr; }
+    // The open file is read by the decoder of TSoundFile, not the PCM reader.
+    bool Decoded() const { return sound != nullptr; }
 
     // Why the last Open refused the file, or why reading stopped short,
     // when the reason is worth telling the user (an encoding other than
@@ -103,10 +127,19 @@ private:
     void ConvertFrames(const unsigned char* data, unsigned frames, float* out) const;
     void SumFrames(const unsigned char* data, unsigned frames, int32_t* out) const;
 
+    bool OpenSound();
+    // Cuts frameCount at the frames read when the decoder gave fewer than
+    // asked for.
+    void SoundEnded(unsigned asked, unsigned got);
+
     std::unique_ptr<std::istream> file;
+    std::unique_ptr<TSoundFile> sound; // set while a file is read by the decoder
     int64_t fileSize = 0;
     bool readFailed = false;
-    uint32_t nextFrame = 0; // frames taken from the stream
+    bool endedEarly = false;
+    bool refusedByDecoder = false; // the last refusal's `problem` is the decoder's
+    bool damagedPcm = false;       // the walk found integer PCM with a contradictory format
+    uint32_t nextFrame = 0;        // frames taken from the stream
     // Frame bytes read ahead: the call reads at least kReadAheadBytes (or the
     // rest of the data) at once, so that short reads cost no system call
     // each. bufferAt ... bufferEnd have not been handed out yet.

@@ -11,10 +11,13 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include "examples/signals.h"
+#include "examples/soundwriter.h"
 
 using namespace std::string_literals;
 
@@ -86,6 +89,98 @@ struct TInput {
     std::string bytes;
 };
 
+// The bytes libsndfile writes for `samples` (16-bit, interleaved) as
+// `format`, by way of a temporary file; empty when it cannot.
+std::string Encoded(int format, int sampleRateHz, int channels,
+                    const std::vector<int32_t>& samples) {
+    static int serial = 0;
+    const std::filesystem::path path =
+        std::filesystem::temp_directory_path() /
+        ("zittermark-makeinputs-" + std::to_string(::getpid()) + "-" + std::to_string(serial++));
+    std::string bytes;
+    if (WriteSound16(path.string(), format, sampleRateHz, channels, samples).empty()) {
+        std::ifstream in(path, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    std::error_code error;
+    std::filesystem::remove(path, error);
+    return bytes;
+}
+
+// A short tone in every format the decoder reads, each with its extension.
+struct TEncodedFormat {
+    const char* name;
+    int format;
+    int sampleRateHz;
+    int channels;
+};
+
+constexpr TEncodedFormat kEncodedFormats[] = {
+    {"pcm16.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 8000, 1},
+    {"pcm24-stereo.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_24, 8000, 2},
+    {"pcm16.aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_16, 8000, 1},
+    {"float.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 8000, 1},
+    {"float-6ch.wav", SF_FORMAT_WAVEX | SF_FORMAT_FLOAT, 8000, 6},
+    {"pcm32.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_32, 8000, 1},
+    {"ima-adpcm.wav", SF_FORMAT_WAV | SF_FORMAT_IMA_ADPCM, 8000, 1},
+    {"ms-adpcm.wav", SF_FORMAT_WAV | SF_FORMAT_MS_ADPCM, 8000, 1},
+    {"pcm16.w64", SF_FORMAT_W64 | SF_FORMAT_PCM_16, 8000, 1},
+    {"pcm16.rf64", SF_FORMAT_RF64 | SF_FORMAT_PCM_16, 8000, 1},
+    {"pcm16.caf", SF_FORMAT_CAF | SF_FORMAT_PCM_16, 8000, 1},
+    {"vorbis.ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS, 8000, 1},
+    {"opus.opus", SF_FORMAT_OGG | SF_FORMAT_OPUS, 8000, 1},
+    {"layer3.mp3", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 8000, 1},
+};
+
+// 0.2 s of a 440 Hz tone, interleaved for `channels`.
+std::vector<int32_t> ShortTone(int sampleRateHz, int channels) {
+    std::vector<int32_t> samples;
+    for (int i = 0; i < sampleRateHz / 5; ++i) {
+        for (int c = 0; c < channels; ++c) {
+            samples.push_back(
+                static_cast<int32_t>(12000 * std::sin(i * 2 * M_PI * 440 / sampleRateHz + c)));
+        }
+    }
+    return samples;
+}
+
+std::string EncodedTone(const TEncodedFormat& f) {
+    return Encoded(f.format, f.sampleRateHz, f.channels, ShortTone(f.sampleRateHz, f.channels));
+}
+
+// The bytes cut or patched where each container is weakest.
+std::vector<TInput> HostileEncodedInputs() {
+    std::vector<TInput> inputs;
+    const std::vector<int32_t> second = ToPcm16(FluctuatingTone(1.0, 8000, 440, 1.0, 20, 5));
+    const std::string flac = Encoded(SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 8000, 1, second);
+    // FLAC frames cut off: the stream header promises frames that are not there.
+    inputs.push_back({"truncated-frames.flac", flac.substr(0, flac.size() * 6 / 10)});
+    inputs.push_back({"header-only.flac", flac.substr(0, 200)});
+    // A valid first MP3 frame, then garbage.
+    const std::string mp3 = Encoded(SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 8000, 1, second);
+    inputs.push_back({"garbage-after-header.mp3", mp3.substr(0, 300) + Garbage(20000, 11)});
+    // An AIFF file whose COMM chunk declares no channel.
+    std::string aiff = Encoded(SF_FORMAT_AIFF | SF_FORMAT_PCM_16, 8000, 1, second);
+    const std::size_t comm = aiff.find("COMM");
+    if (comm != std::string::npos && comm + 10 <= aiff.size()) {
+        aiff[comm + 8] = 0;
+        aiff[comm + 9] = 0;
+    }
+    inputs.push_back({"channels-0.aiff", aiff});
+    // The Vorbis headers, then a page that declares 255 segments of 255
+    // bytes and holds a few.
+    const std::string ogg = Encoded(SF_FORMAT_OGG | SF_FORMAT_VORBIS, 8000, 1, second);
+    std::size_t third = ogg.find("OggS");
+    for (int page = 0; page < 2 && third != std::string::npos; ++page) {
+        third = ogg.find("OggS", third + 4);
+    }
+    std::string huge = ogg.substr(0, third == std::string::npos ? ogg.size() : third);
+    huge += "OggS"s + '\0' + '\0' + std::string(8, '\x7F') + ogg.substr(14, 4) + Le32(2) + Le32(0) +
+            '\xFF' + std::string(255, '\xFF') + Garbage(300, 12);
+    inputs.push_back({"huge-page.ogg", huge});
+    return inputs;
+}
+
 std::vector<TInput> HostileInputs() {
     std::vector<TInput> inputs;
     auto add = [&](const std::string& name, const std::string& bytes) {
@@ -133,9 +228,9 @@ std::vector<TInput> HostileInputs() {
                                  WavChunk("data", Le64(0x3FE0000000000000ull))));
     // Encodings other than integer PCM, in widths the PCM reader would take.
     add("mulaw-8.wav", RiffWave(WavChunk("fmt ", FmtContents(7, 1, 8000, 8)) +
-                                WavChunk("data", "\x00\x7F\x80\xFF")));
+                                WavChunk("data", std::string("\x00\x7F\x80\xFF", 4))));
     add("alaw-8.wav", RiffWave(WavChunk("fmt ", FmtContents(6, 1, 8000, 8)) +
-                               WavChunk("data", "\x00\x7F\x80\xFF")));
+                               WavChunk("data", std::string("\x00\x7F\x80\xFF", 4))));
     add("float-tag-16bit.wav", RiffWave(WavChunk("fmt ", FmtContents(3, 1, 8000, 16)) +
                                         WavChunk("data", Samples16(kSamples))));
     {
@@ -161,6 +256,14 @@ std::vector<TInput> HostileInputs() {
                         WavChunk("ds64", Le64(36 + 16) + Le64(16) + Le64(8) + Le32(0)) +
                         WavChunk("fmt ", FmtContents(1, 1, 8000, 16)) +
                         WavChunk("data", Samples16(kSamples), 0xFFFFFFFFu));
+
+    // ---- Other audio formats: a tone in each, and the damaged ones
+    for (const TEncodedFormat& format : kEncodedFormats) {
+        add(std::string("tone-") + format.name, EncodedTone(format));
+    }
+    for (TInput& input : HostileEncodedInputs()) {
+        inputs.push_back(std::move(input));
+    }
 
     // ---- Sample files
     const std::vector<std::string> goodValues = {"1.5", "2.25", "0.000000001"};
@@ -244,6 +347,13 @@ std::vector<TInput> CorpusInputs(const std::string& target) {
             if (input.name.ends_with(".wav")) {
                 add(input.name, input.bytes);
             }
+        }
+    } else if (target == "soundfile") {
+        for (const TEncodedFormat& format : kEncodedFormats) {
+            add(format.name, EncodedTone(format));
+        }
+        for (TInput& input : HostileEncodedInputs()) {
+            inputs.push_back(std::move(input));
         }
     } else if (target == "samplefile") {
         for (const TInput& input : HostileInputs()) {
@@ -352,7 +462,8 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[1], "hostile") == 0) {
         return WriteAll(folder, HostileInputs()) ? 0 : 1;
     }
-    for (const char* target : {"wavefile", "samplefile", "settingsfile", "spectrumplot"}) {
+    for (const char* target :
+         {"wavefile", "soundfile", "samplefile", "settingsfile", "spectrumplot"}) {
         if (!WriteAll(folder / target, CorpusInputs(target))) {
             return 1;
         }

@@ -4,6 +4,7 @@
 
 #include "base/messagebox.h"
 #include "base/samefile.h"
+#include "engine/soundfile.h"
 #include "gui/controls.h"
 #include "gui/qtpresenter.h"
 
@@ -31,6 +32,22 @@ bool RefuseSaveOverRecording(const std::string& chosen, QWidget* owner,
         }
     }
     return false;
+}
+
+std::string AudioFilter() {
+    std::string all;
+    std::string each;
+    for (const TAudioFileType& type : AudioFileTypes()) {
+        std::string patterns;
+        for (const std::string& extension : type.extensions) {
+            patterns += (patterns.empty() ? "*" : " *") + extension;
+        }
+        all += (all.empty() ? "" : " ") + patterns;
+        if (std::string(type.name) != "WAV") {
+            each += std::string(";;") + type.name + "ファイル(" + patterns + ")";
+        }
+    }
+    return std::string(kWaveFilter) + ";;音声ファイル(" + all + ")" + each;
 }
 
 namespace {

@@ -77,7 +77,10 @@ public:
 extern TCommonForm* CommonForm;
 
 // The filters of the callers.
-extern const char* const kWaveFilter;   // "WAVファイル(*.wav)"
+extern const char* const kWaveFilter; // "WAVファイル(*.wav)"
+// The audio file dialog's filters in Qt syntax, separated by ";;": WAV
+// first, then every supported audio file, then each other format.
+std::string AudioFilter();
 extern const char* const kSampleFilter; // "サンプルファイル(*.smp)"
 extern const char* const kCsvFilter;    // "CSVファイル(*.csv)"
 extern const char* const kPngFilter;    // "PNGファイル(*.png)"

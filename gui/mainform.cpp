@@ -1,5 +1,7 @@
 #include "gui/mainform.h"
 
+#include "engine/soundfile.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -23,6 +25,7 @@
 
 #include "analysis/analysisrun.h"
 #include "base/safefile.h"
+#include "engine/soundfile.h"
 #include "gui/commonform.h"
 #include "gui/controls.h"
 #include "gui/qtpresenter.h"
@@ -269,7 +272,7 @@ void TMainForm::SetWaveFile(const std::string& name) {
 
 void TMainForm::WaveFileSelectButtonClick() {
     TFileDialog& dialog = CommonForm->OpenDialog;
-    if (dialog.Run(this, "wav", kWaveFilter, waveDir)) {
+    if (dialog.Run(this, "wav", AudioFilter(), waveDir)) {
         SetWaveFile(dialog.FileName);
     }
 }
@@ -424,7 +427,7 @@ void TMainForm::DropFiles(const std::vector<std::string>& names) {
     }
     const std::string& name = names.front();
     const std::string ext = LowerExtension(name);
-    if (ext == ".wav") {
+    if (IsAudioFileName(name)) {
         SetWaveFile(name);
     } else if (ext == ".smp" && AnalyzeModeBox->ItemIndex() == kDetailedMode) {
         LoadSampleFile(name);

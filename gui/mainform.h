@@ -65,9 +65,9 @@ public:
     // Loads a sample file and shows it as a sampling run does; the loader
     // reports its own failures.
     void LoadSampleFile(const std::string& name);
-    // A drop of files onto the window: one ".wav" file (any case) sets the
-    // file box, one ".smp" file loads in the detailed mode, two or more are
-    // refused with a message; anything else is ignored.
+    // A drop of files onto the window: one audio file (".wav", ".flac",
+    // ".mp3", ... in any case; IsAudioFileName) sets the file box, one ".smp" file loads in the
+    // detailed mode, two or more are refused with a message; anything else is ignored.
     void DropFiles(const std::vector<std::string>& names);
 
     // Members of the window, in the order of the design.

@@ -14,7 +14,7 @@ CC=clang CXX=clang++ cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDeb
 cmake --build "$dir" --parallel "$(nproc)"
 
 mkdir -p "$dir/fuzz/artifacts"
-for target in wavefile samplefile settingsfile spectrumplot; do
+for target in wavefile soundfile samplefile settingsfile spectrumplot; do
     work="$dir/fuzz/work/$target"
     mkdir -p "$work"
     dict=()

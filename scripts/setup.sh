@@ -13,7 +13,8 @@ packages=(
     fonts-ipafont-gothic fontconfig
     clang libclang-rt-14-dev
     xvfb xauth xdotool imagemagick
-    hyperfine sox time parallel
+    hyperfine sox libsox-fmt-all time parallel
+    libsndfile1-dev
     locales
     libaubio-dev
 )

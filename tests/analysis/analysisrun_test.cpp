@@ -76,15 +76,14 @@ TEST(SamplingParametersFor, OtherModesTakeTheBoxesWithinTheirRanges) {
 TEST(RunSamplingStep, FileNameChecksComeBeforeTheHourglassAndChangeNothing) {
     TTempDir dir;
     WriteFileBytes(dir.File("not-a-wave.wav"), "RIFX\0\0\0\0WAVE");
-    TWavBuilder mulaw;
-    mulaw.formatTag = 7;
-    mulaw.bitsPerSample = 8;
-    WriteFileBytes(dir.File("mulaw.wav"), mulaw.Build({1, 2, 3}));
+    TWavBuilder float16;
+    float16.formatTag = 3;
+    WriteFileBytes(dir.File("float16.wav"), float16.Build({1, 2, 3}));
     struct TCase {
         std::string name;
         TSamplingOutcome outcome;
         TMessageKind kind;
-        const char* text;
+        std::string text;
         bool busy;
     };
     const TCase cases[] = {
@@ -97,12 +96,15 @@ TEST(RunSamplingStep, FileNameChecksComeBeforeTheHourglassAndChangeNothing) {
          "WAVファイルが見つかりません。\nit is a directory", false},
         {"/dev/zero", TSamplingOutcome::FileMissing, TMessageKind::Error,
          "WAVファイルが見つかりません。\nit is a device, FIFO or socket, not a file", false},
+        // The second line names the file and what neither reader could take.
         {dir.File("not-a-wave.wav"), TSamplingOutcome::Unreadable, TMessageKind::Error,
-         "WAVファイルを読み込めません。", true},
-        // The second line names what the reader could not take.
-        {dir.File("mulaw.wav"), TSamplingOutcome::Unreadable, TMessageKind::Error,
-         "WAVファイルを読み込めません。\nµ-law(フォーマットタグ 0x0007)のWAVファイルです。"
-         "整数PCMのみ読み込めます。",
+         "WAVファイルを読み込めません。\n" + dir.File("not-a-wave.wav") +
+             ": 音声ファイルとして読めません(Format not recognised.)。",
+         true},
+        {dir.File("float16.wav"), TSamplingOutcome::Unreadable, TMessageKind::Error,
+         "WAVファイルを読み込めません。\n" + dir.File("float16.wav") +
+             ": 浮動小数点(フォーマットタグ 0x0003)のWAVファイルです。"
+             " 音声ファイルとして読めません(Unspecified internal error.)。",
          true},
     };
     for (const TCase& c : cases) {

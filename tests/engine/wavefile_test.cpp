@@ -380,20 +380,14 @@ INSTANTIATE_TEST_SUITE_P(
         TRefusalCase{"SampleRateNegative",
                      Mutated([](std::string& s) { PutLe32(s, kRateAt, 0x80000000u); })},
         TRefusalCase{"Channels0", Mutated([](std::string& s) { PutLe16(s, kChannelsAt, 0); })},
-        TRefusalCase{"Channels3", Mutated([](std::string& s) {
-                         PutLe16(s, kChannelsAt, 3);
-                         PutLe16(s, kBlockAlignAt, 6);
-                     })},
-        TRefusalCase{"Bits32", Mutated([](std::string& s) {
-                         PutLe16(s, kBitsAt, 32);
-                         PutLe16(s, kBlockAlignAt, 4);
-                     })},
         TRefusalCase{"Bits12", Mutated([](std::string& s) { PutLe16(s, kBitsAt, 12); })},
         TRefusalCase{"Bits0", Mutated([](std::string& s) { PutLe16(s, kBitsAt, 0); })}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // ---------------------------------------------------------------------------
-// Encodings other than integer PCM
+// Encodings other than 8/16/24-bit integer PCM of one or two channels go to
+// the decoder, which reads what it knows; the rest is refused with both
+// reasons.
 
 struct TEncodingCase {
     const char* name;
@@ -401,56 +395,107 @@ struct TEncodingCase {
     uint16_t subFormat; // of the 40-byte extensible record, when formatTag is 0xFFFE
     uint32_t fmtSize;
     uint16_t bits;
-    const char* problem; // "" when the file opens
+    uint16_t channels;
+    const char* problem;            // "" when the file opens
+    std::vector<float> values = {}; // every frame, when it opens
 };
 
 class WaveFileEncoding : public ::testing::TestWithParam<TEncodingCase> {};
 
-TEST_P(WaveFileEncoding, OnlyIntegerPcmOpensAndOthersAreNamed) {
+TEST_P(WaveFileEncoding, OpensThroughTheDecoderOrNamesBothReasons) {
     const TEncodingCase& c = GetParam();
     TWavBuilder builder;
     builder.formatTag = c.formatTag;
     builder.subFormat = c.subFormat;
     builder.fmtSize = c.fmtSize;
     builder.bitsPerSample = c.bits;
-    const std::string bytes = builder.Build({1, 2, 3, 4});
+    builder.channels = c.channels;
+    const std::vector<int32_t> samples =
+        c.bits == 8 ? std::vector<int32_t>{-128, 0, 64, 127} : std::vector<int32_t>{1, 2, 3, 4};
+    const std::string bytes = builder.Build(samples);
+    const bool opens = std::string(c.problem).empty();
     TWaveFile wave;
-    EXPECT_EQ(OpenBytes(wave, bytes), std::string(c.problem).empty());
+    EXPECT_EQ(OpenBytes(wave, bytes), opens);
     EXPECT_EQ(wave.problem, c.problem);
+    if (opens) {
+        EXPECT_EQ(ReadAll(wave, 3), c.values);
+        EXPECT_FALSE(wave.ReadFailed());
+    }
 
-    // The sampler passes the reason on.
+    // The sampler passes the reason on, with the file's name.
     TTempDir dir;
     const std::string path = dir.File("a.wav");
     WriteFileBytes(path, bytes);
     TWaveAnalyze series;
-    EXPECT_EQ(series.SampleAmplitude(path, 0.005), std::string(c.problem).empty());
-    EXPECT_EQ(series.problem, c.problem);
+    EXPECT_EQ(series.SampleAmplitude(path, 0.005), opens);
+    EXPECT_EQ(series.problem, opens ? "" : path + ": " + c.problem);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Tags, WaveFileEncoding,
     ::testing::Values(
-        TEncodingCase{"Pcm", 1, 1, 16, 16, ""},
-        TEncodingCase{"ExtensiblePcm", 0xFFFE, 1, 40, 16, ""},
-        TEncodingCase{"MuLaw", 7, 1, 16, 8,
-                      "µ-law(フォーマットタグ 0x0007)のWAVファイルです。整数PCMのみ読み込めます。"},
-        TEncodingCase{"ALaw", 6, 1, 18, 8,
-                      "A-law(フォーマットタグ 0x0006)のWAVファイルです。整数PCMのみ読み込めます。"},
-        TEncodingCase{"Float16", 3, 1, 16, 16,
+        TEncodingCase{
+            "Pcm", 1, 1, 16, 16, 1, "", {1 / 32768.0f, 2 / 32768.0f, 3 / 32768.0f, 4 / 32768.0f}},
+        TEncodingCase{"ExtensiblePcm",
+                      0xFFFE,
+                      1,
+                      40,
+                      16,
+                      1,
+                      "",
+                      {1 / 32768.0f, 2 / 32768.0f, 3 / 32768.0f, 4 / 32768.0f}},
+        // Three channels mixed as their mean, four as well.
+        TEncodingCase{"Pcm16ThreeChannels",
+                      1,
+                      1,
+                      16,
+                      16,
+                      3,
+                      "",
+                      {static_cast<float>((1 + 2 + 3) / 3.0 / 32768.0)}},
+        TEncodingCase{"Pcm16FourChannels", 1, 1, 16, 16, 4, "", {10 / 4.0f / 32768.0f}},
+        // The G.711 codes 0x00, 0x80, 0xC0, 0xFF expand to the 16-bit values
+        // of the standard's tables.
+        TEncodingCase{"MuLaw",
+                      7,
+                      1,
+                      16,
+                      8,
+                      1,
+                      "",
+                      {-32124 / 32768.0f, 32124 / 32768.0f, 1884 / 32768.0f, 0.0f}},
+        TEncodingCase{"ALaw",
+                      6,
+                      1,
+                      18,
+                      8,
+                      1,
+                      "",
+                      {-5504 / 32768.0f, 5504 / 32768.0f, 344 / 32768.0f, 848 / 32768.0f}},
+        TEncodingCase{"ExtensibleMuLaw",
+                      0xFFFE,
+                      7,
+                      40,
+                      8,
+                      1,
+                      "",
+                      {-32124 / 32768.0f, 32124 / 32768.0f, 1884 / 32768.0f, 0.0f}},
+        // No decoder reads 16-bit float data or an unknown tag.
+        TEncodingCase{"Float16", 3, 1, 16, 16, 1,
                       "浮動小数点(フォーマットタグ 0x0003)のWAVファイルです。"
-                      "整数PCMのみ読み込めます。"},
-        TEncodingCase{"UnknownTag", 0x1234, 1, 16, 16,
+                      " 音声ファイルとして読めません(Unspecified internal error.)。"},
+        TEncodingCase{"UnknownTag", 0x1234, 1, 16, 16, 1,
                       "不明な形式(フォーマットタグ 0x1234)のWAVファイルです。"
-                      "整数PCMのみ読み込めます。"},
-        TEncodingCase{"ExtensibleMuLaw", 0xFFFE, 7, 40, 8,
-                      "拡張形式(フォーマットタグ 0xFFFE)、サブフォーマット µ-law(0x0007)の"
-                      "WAVファイルです。整数PCMのみ読み込めます。"},
-        TEncodingCase{"ExtensibleFloat", 0xFFFE, 3, 40, 16,
-                      "拡張形式(フォーマットタグ 0xFFFE)、サブフォーマット 浮動小数点(0x0003)の"
-                      "WAVファイルです。整数PCMのみ読み込めます。"},
-        TEncodingCase{"ExtensibleWithoutSubFormat", 0xFFFE, 1, 18, 16,
+                      " 音声ファイルとして読めません(Error in WAV/W64/RF64 file. Malformed 'fmt ' "
+                      "chunk.)。"},
+        TEncodingCase{
+            "ExtensibleFloat16", 0xFFFE, 3, 40, 16, 1,
+            "拡張形式(フォーマットタグ 0xFFFE)、サブフォーマット 浮動小数点(0x0003)の"
+            "WAVファイルです。 音声ファイルとして読めません(Unspecified internal error.)。"},
+        TEncodingCase{"ExtensibleWithoutSubFormat", 0xFFFE, 1, 18, 16, 1,
                       "拡張形式(フォーマットタグ 0xFFFE)で、サブフォーマットが読めない"
-                      "WAVファイルです。整数PCMのみ読み込めます。"}),
+                      "WAVファイルです。 音声ファイルとして読めません(File contains data in an "
+                      "unimplemented format.)。"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // ---------------------------------------------------------------------------

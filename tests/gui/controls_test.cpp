@@ -237,7 +237,7 @@ private slots:
             dialog->reject();
         });
         const TFileDialogRequest request{open ? TFileDialogKind::Open : TFileDialogKind::Save,
-                                         "WAVファイル(*.wav)",
+                                         "WAVファイル(*.wav);;FLACファイル(*.flac)",
                                          "wav",
                                          dir.Path(),
                                          "",
@@ -245,7 +245,8 @@ private slots:
         QCOMPARE(ChooseWithQtDialog(request), std::optional<std::string>());
         QCOMPARE(seen.mode, open ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
         QCOMPARE(seen.accept, open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
-        QCOMPARE(seen.filters, QStringList{"WAVファイル(*.wav)"});
+        // Filters separated by ";;" are offered one by one, the first chosen.
+        QCOMPARE(seen.filters, (QStringList{"WAVファイル(*.wav)", "FLACファイル(*.flac)"}));
         QCOMPARE(seen.suffix, QString("wav"));
         QCOMPARE(seen.folder, QString::fromStdString(dir.Path()));
         QVERIFY(seen.confirms);

@@ -250,7 +250,15 @@ private slots:
         QTest::addColumn<QString>("suffix");
         const int open = static_cast<int>(TFileDialogKind::Open);
         const int save = static_cast<int>(TFileDialogKind::Save);
-        QTest::newRow("wave") << "WaveFileSelectButton" << open << "WAVファイル(*.wav)"
+        // WAV first, then every audio file, then each other format.
+        QTest::newRow("wave") << "WaveFileSelectButton" << open
+                              << "WAVファイル(*.wav);;"
+                                 "音声ファイル(*.wav *.flac *.mp3 *.ogg *.oga *.opus *.aif *.aiff "
+                                 "*.aifc *.caf *.w64 *.rf64);;"
+                                 "FLACファイル(*.flac);;MP3ファイル(*.mp3);;"
+                                 "Ogg Vorbisファイル(*.ogg *.oga);;Opusファイル(*.opus);;"
+                                 "AIFFファイル(*.aif *.aiff *.aifc);;CAFファイル(*.caf);;"
+                                 "W64ファイル(*.w64);;RF64ファイル(*.rf64)"
                               << "wav";
         QTest::newRow("sample-save") << "SampleSaveButton" << save << "サンプルファイル(*.smp)"
                                      << "smp";
@@ -304,7 +312,12 @@ private slots:
             << 2 << QStringList{"/music/B.WAV"} << "/music/B.WAV" << false;
         QTest::newRow("Wav-detailed") << 1 << QStringList{"/m/c.Wav"} << "/m/c.Wav" << false;
         QTest::newRow("two-files") << 1 << QStringList{"/m/a.wav", "/m/b.wav"} << "" << true;
-        QTest::newRow("other-extension") << 1 << QStringList{"/m/a.mp3"} << "" << false;
+        QTest::newRow("flac") << 0 << QStringList{"/m/a.flac"} << "/m/a.flac" << false;
+        QTest::newRow("MP3-capitals") << 2 << QStringList{"/m/A.MP3"} << "/m/A.MP3" << false;
+        QTest::newRow("Ogg-mixed") << 1 << QStringList{"/m/a.Ogg"} << "/m/a.Ogg" << false;
+        QTest::newRow("aiff") << 0 << QStringList{"/m/a.aiff"} << "/m/a.aiff" << false;
+        QTest::newRow("other-extension") << 1 << QStringList{"/m/a.txt"} << "" << false;
+        QTest::newRow("flac-as-name") << 1 << QStringList{"/m/flac"} << "" << false;
         QTest::newRow("no-extension") << 1 << QStringList{"/m/wav"} << "" << false;
         QTest::newRow("dot-in-folder") << 1 << QStringList{"/m.wav/readme"} << "" << false;
         QTest::newRow("smp-easy") << 0 << QStringList{"/m/a.smp"} << "" << false;

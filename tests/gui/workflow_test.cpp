@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
@@ -21,6 +22,9 @@
 #include "analysis/analysisrun.h"
 #include "base/safefile.h"
 #include "base/textformat.h"
+#include "examples/signals.h"
+#include "examples/soundwriter.h"
+#include "gui/commonform.h"
 #include "gui/controls.h"
 #include "gui/mainform.h"
 #include "gui/samplingview.h"
@@ -303,7 +307,10 @@ private slots:
             QTest::mouseClick(mode == kDetailedMode ? MainForm->SamplingStartButton
                                                     : MainForm->FFTStartButton,
                               Qt::LeftButton);
-            QCOMPARE(recorder->Texts(), std::vector<std::string>{"WAVファイルを読み込めません。"});
+            QCOMPARE(recorder->Texts(),
+                     std::vector<std::string>{"WAVファイルを読み込めません。\n" + bogus +
+                                              ": 音声ファイルとして読めません(Format not "
+                                              "recognised.)。"});
             QCOMPARE(recorder->messages[0].kind, TMessageKind::Error);
             QCOMPARE(recorder->messages[0].owner, Owner(MainForm));
             QCOMPARE(recorder->busy, (std::vector<bool>{true, false}));
@@ -389,6 +396,55 @@ private slots:
         QVERIFY(HoldsParts(banded, CliTooltipParts({"--mode", "fixed", "--sampling", "amplitude",
                                                     "--period-ms", "25", "--band-lower", "-20"},
                                                    wave)));
+    }
+
+    // A FLAC file, chosen in the dialog or dropped on the window, runs end
+    // to end and shows the spectrum the command line draws for it, which is
+    // the spectrum of the same audio as a WAV file.
+    void flacChosenOrDropped() {
+        const std::vector<int32_t> mono = ToPcm16(FluctuatingTone(12.0, 8000, 440.0, 1.0, 20.0, 7));
+        std::vector<int32_t> stereo;
+        for (int32_t sample : mono) {
+            stereo.insert(stereo.end(), {sample, sample / 2});
+        }
+        const std::string flac = dir->File("take.flac");
+        QCOMPARE(WriteSound16(flac, SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 8000, 2, stereo),
+                 std::string());
+        const std::string same = dir->File("take.wav");
+        TWavBuilder builder;
+        builder.sampleRate = 8000;
+        builder.channels = 2;
+        WriteFileBytes(same, builder.Build(stereo));
+
+        ChooseWave(flac);
+        QCOMPARE(recorder->dialogs.back().filter, AudioFilter());
+        QTest::mouseClick(MainForm->FFTStartButton, Qt::LeftButton);
+        QCOMPARE(recorder->Texts(), std::vector<std::string>{});
+        QCOMPARE(MainForm->series.count, 480);
+        const QImage chosen = ShownImage(SpectrumViewForm->SpectrumGraph);
+        QCOMPARE(chosen, CliSpectrum(*dir, {}, flac));
+        QCOMPARE(chosen, CliSpectrum(*dir, {}, same));
+
+        // A real drop of the file, its extension in capitals, in the
+        // amplitude sampling.
+        const std::string dropped = dir->File("TAKE.FLAC");
+        std::filesystem::copy_file(flac, dropped);
+        MainForm->WaveFileBox->clear();
+        ChooseMode(MainForm->SamplingModeBox, kAmplitudeSampling);
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(QString::fromStdString(dropped))});
+        QDragEnterEvent enter(QPoint(20, 25), Qt::CopyAction, &data, Qt::LeftButton,
+                              Qt::NoModifier);
+        QApplication::sendEvent(MainForm, &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(20, 25), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(MainForm, &drop);
+        QTRY_COMPARE(MainForm->WaveFileBox->text(), QString::fromStdString(dropped));
+        QTest::mouseClick(MainForm->FFTStartButton, Qt::LeftButton);
+        QCOMPARE(recorder->Texts(), std::vector<std::string>{});
+        const QImage shown = ShownImage(SpectrumViewForm->SpectrumGraph);
+        QVERIFY(shown != chosen);
+        QCOMPARE(shown, CliSpectrum(*dir, {"--sampling", "amplitude"}, dropped));
     }
 
     // Redrawing with other settings; refused settings keep the old graph.

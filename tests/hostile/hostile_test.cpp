@@ -3,6 +3,8 @@
 // the expected result, or read with the expected values.
 #include <algorithm>
 #include <cctype>
+#include <cmath>
+#include <complex>
 #include <cstdio>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -64,21 +66,25 @@ std::vector<TWaveCase> WaveCases() {
         {"data-fmt-data.wav", true, {0.25f, -0.25f}},
         {"blockalign-0.wav", false, {}},
         {"channels-0.wav", false, {}},
-        {"channels-3.wav", false, {}},
+        // Three channels: 16 bytes hold two whole frames, each mixed as the
+        // mean of its channels.
+        {"channels-3.wav", true, {0.0f, 0.0f}},
         {"samplerate-0.wav", false, {}},
         {"samplerate-2p31.wav", false, {}},
         {"samplerate-2p31-1.wav", true, kCanonical},
-        {"bits-32.wav", false, {}},
-        {"float-32.wav", false, {}},
-        {"float-64.wav", false, {}},
-        // Only integer PCM is read, whatever the sample width.
-        {"mulaw-8.wav", false, {}},
-        {"alaw-8.wav", false, {}},
+        // Encodings and widths beyond 8/16/24-bit PCM go to the decoder.
+        {"bits-32.wav", true, {0.5f}},
+        {"float-32.wav", true, {0.5f}},
+        {"float-64.wav", true, {0.5f}},
+        // G.711 codes 0x00, 0x7F, 0x80, 0xFF.
+        {"mulaw-8.wav", true, {-32124 / 32768.0f, 0.0f, 32124 / 32768.0f, 0.0f}},
+        {"alaw-8.wav", true, {-5504 / 32768.0f, -848 / 32768.0f, 5504 / 32768.0f, 848 / 32768.0f}},
+        // Float data of 16 bits: no decoder reads them.
         {"float-tag-16bit.wav", false, {}},
         {"extensible-float-16bit.wav", false, {}},
         {"extensible-pcm.wav", true, kCanonical},
         {"rifx.wav", false, {}},
-        {"rf64.wav", false, {}},
+        {"rf64.wav", true, kCanonical},
     };
     // Cut before the "fmt " chunk is whole: refused. From there on the file
     // has a format and no data it could read.
@@ -132,6 +138,101 @@ TEST_P(HostileWave, ReaderAndSamplersAgree) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, HostileWave, ::testing::ValuesIn(WaveCases()),
+                         [](const auto& info) { return CaseName(info.param.name); });
+
+// ---------------------------------------------------------------------------
+// Other audio formats: a 0.2 s tone at 8000 Hz in each, and damaged files
+
+struct TSoundCase {
+    std::string name;
+    bool opens;
+    bool sampled;
+    const char* problemPart; // in the sampler's problem when not sampled
+    const char* container = "";
+    int channels = 1;
+};
+
+std::vector<TSoundCase> SoundCases() {
+    std::vector<TSoundCase> cases = {
+        // The stream header promises frames that are cut off: a read
+        // failure, never zeros in their place.
+        {"truncated-frames.flac", true, false, "データの途中で読み込みに失敗しました"},
+        {"header-only.flac", true, false, "データの途中で読み込みに失敗しました"},
+        {"garbage-after-header.mp3", false, false, "音声ファイルとして読めません"},
+        {"channels-0.aiff", false, false, "Bad channel count"},
+        {"huge-page.ogg", false, false, "cannot tell the length"},
+    };
+    for (const auto& [name, container] :
+         std::vector<std::pair<std::string, const char*>>{{"tone-pcm16.flac", "FLAC"},
+                                                          {"tone-pcm24-stereo.flac", "FLAC"},
+                                                          {"tone-pcm16.aiff", "AIFF"},
+                                                          {"tone-float.wav", "WAV"},
+                                                          {"tone-float-6ch.wav", "WAV"},
+                                                          {"tone-pcm32.wav", "WAV"},
+                                                          {"tone-ima-adpcm.wav", "WAV"},
+                                                          {"tone-ms-adpcm.wav", "WAV"},
+                                                          {"tone-pcm16.w64", "W64"},
+                                                          {"tone-pcm16.rf64", "RF64"},
+                                                          {"tone-pcm16.caf", "CAF"},
+                                                          {"tone-vorbis.ogg", "Ogg"},
+                                                          {"tone-opus.opus", "Ogg"},
+                                                          {"tone-layer3.mp3", "MPEG"}}) {
+        const int channels = name.find("6ch") != std::string::npos      ? 6
+                             : name.find("stereo") != std::string::npos ? 2
+                                                                        : 1;
+        cases.push_back({name, true, true, "", container, channels});
+    }
+    return cases;
+}
+
+class HostileSound : public ::testing::TestWithParam<TSoundCase> {};
+
+TEST_P(HostileSound, ReadsTheToneOrRefusesWithAReason) {
+    const TSoundCase& c = GetParam();
+    const std::string path = HostileFile(c.name);
+    ASSERT_TRUE(std::filesystem::is_regular_file(path)) << path;
+    TWaveFile wave;
+    ASSERT_EQ(wave.Open(path), c.opens) << wave.problem;
+    if (c.sampled) {
+        EXPECT_EQ(wave.ContainerName(), c.container);
+        EXPECT_EQ(wave.format.sampleRate, 8000);
+        // 1600 frames, give or take a lossy decoder's edges.
+        EXPECT_NEAR(static_cast<double>(wave.frameCount), 1600.0, 700.0);
+    }
+    for (bool frequency : {true, false}) {
+        TWaveAnalyze series;
+        const bool sampled = frequency ? series.SampleFrequency(path, 0.025, 0.0)
+                                       : series.SampleAmplitude(path, 0.025);
+        ASSERT_EQ(sampled, c.sampled) << series.problem;
+        if (sampled) {
+            // The tone's level in every full window after the first (where
+            // an adaptive decoder settles): channel k carries the tone of
+            // peak 12000 / 32768 shifted by k radians, so the mix has the
+            // peak |sum of e^ik| / channels of that.
+            std::complex<double> phasors = 0.0;
+            for (int k = 0; k < c.channels; ++k) {
+                phasors += std::polar(1.0, static_cast<double>(k));
+            }
+            const double level = std::abs(phasors) / c.channels * 12000 / 32768.0 / std::sqrt(2.0);
+            EXPECT_GE(series.count, 5);
+            // The tone lasts 8 windows; ADPCM pads its last block with
+            // silence.
+            for (int i = 1; i + 1 < std::min(series.count, 8); ++i) {
+                EXPECT_TRUE(std::isfinite(series.values[i]));
+                if (!frequency) {
+                    EXPECT_NEAR(series.values[i], level, 0.05) << i;
+                }
+            }
+        } else {
+            EXPECT_NE(series.problem.find(c.problemPart), std::string::npos) << series.problem;
+            if (!c.opens) {
+                EXPECT_EQ(series.problem.rfind(path + ": ", 0), 0u) << "a refusal names the file";
+            }
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, HostileSound, ::testing::ValuesIn(SoundCases()),
                          [](const auto& info) { return CaseName(info.param.name); });
 
 // ---------------------------------------------------------------------------
@@ -260,6 +361,9 @@ TEST(HostileInputs, EveryFileHasACase) {
         cased.insert(c.name);
     }
     for (const auto& c : SampleCases()) {
+        cased.insert(c.name);
+    }
+    for (const auto& c : SoundCases()) {
         cased.insert(c.name);
     }
     for (const auto& c : SettingsCases()) {

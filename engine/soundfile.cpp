@@ -1,0 +1,351 @@
+#include "engine/soundfile.h"
+
+#include <algorithm>
+#include <cmath>
+#include <sndfile.h>
+
+// The decoder reads through these callbacks from the caller's stream, so a
+// file on disk and bytes in memory take the same path.
+struct TSoundFileIo {
+    static TSoundFile& Of(void* user) { return *static_cast<TSoundFile*>(user); }
+
+    static sf_count_t Length(void* user) { return Of(user).streamSize; }
+
+    static sf_count_t Seek(sf_count_t offset, int whence, void* user) {
+        TSoundFile& sound = Of(user);
+        std::istream& in = *sound.stream;
+        in.clear();
+        sf_count_t base = 0;
+        if (whence == SEEK_CUR) {
+            const std::streamoff at = in.tellg();
+            if (at < 0) {
+                return -1;
+            }
+            base = at;
+        } else if (whence == SEEK_END) {
+            base = sound.streamSize;
+        }
+        const sf_count_t target = base + offset;
+        // Seeking past the end is allowed by a file but not by every stream;
+        // a read from there gives nothing either way.
+        const sf_count_t reachable = std::clamp<sf_count_t>(target, 0, sound.streamSize);
+        if (target < 0) {
+            return -1;
+        }
+        in.seekg(reachable);
+        if (!in) {
+            in.clear();
+            return -1;
+        }
+        return target;
+    }
+
+    static sf_count_t Read(void* to, sf_count_t count, void* user) {
+        std::istream& in = *Of(user).stream;
+        if (count <= 0) {
+            return 0;
+        }
+        in.read(static_cast<char*>(to), count);
+        const sf_count_t got = in.gcount();
+        if (!in) {
+            in.clear();
+        }
+        return got;
+    }
+
+    static sf_count_t Write(const void*, sf_count_t, void*) { return 0; }
+
+    static sf_count_t Tell(void* user) {
+        std::istream& in = *Of(user).stream;
+        const std::streamoff at = in.tellg();
+        return at < 0 ? -1 : static_cast<sf_count_t>(at);
+    }
+};
+
+namespace {
+
+SNDFILE* Handle(void* handle) {
+    return static_cast<SNDFILE*>(handle);
+}
+
+// libsndfile's own name of a major format or an encoding, for the ones we
+// have no short name for.
+std::string LibraryName(int code, int command) {
+    SF_FORMAT_INFO info{};
+    info.format = code;
+    if (sf_command(nullptr, command, &info, sizeof info) != 0 || !info.name) {
+        return "unknown";
+    }
+    return info.name;
+}
+
+std::string ContainerName(int format) {
+    const int major = format & SF_FORMAT_TYPEMASK;
+    switch (major) {
+    case SF_FORMAT_WAV:
+    case SF_FORMAT_WAVEX:
+        return "WAV";
+    case SF_FORMAT_AIFF:
+        return "AIFF";
+    case SF_FORMAT_W64:
+        return "W64";
+    case SF_FORMAT_RF64:
+        return "RF64";
+    case SF_FORMAT_CAF:
+        return "CAF";
+    case SF_FORMAT_FLAC:
+        return "FLAC";
+    case SF_FORMAT_OGG:
+        return "Ogg";
+    case SF_FORMAT_MPEG:
+        return "MPEG";
+    case SF_FORMAT_AU:
+        return "AU";
+    default:
+        return LibraryName(major, SFC_GET_FORMAT_MAJOR);
+    }
+}
+
+struct TEncoding {
+    int code;
+    const char* name;
+    int bits;
+};
+
+constexpr TEncoding kEncodings[] = {
+    {SF_FORMAT_PCM_S8, "PCM 8-bit", 8},
+    {SF_FORMAT_PCM_U8, "PCM 8-bit", 8},
+    {SF_FORMAT_PCM_16, "PCM 16-bit", 16},
+    {SF_FORMAT_PCM_24, "PCM 24-bit", 24},
+    {SF_FORMAT_PCM_32, "PCM 32-bit", 32},
+    {SF_FORMAT_FLOAT, "float 32-bit", 32},
+    {SF_FORMAT_DOUBLE, "float 64-bit", 64},
+    {SF_FORMAT_ULAW, "µ-law", 8},
+    {SF_FORMAT_ALAW, "A-law", 8},
+    {SF_FORMAT_IMA_ADPCM, "IMA ADPCM", 0},
+    {SF_FORMAT_MS_ADPCM, "MS ADPCM", 0},
+    {SF_FORMAT_GSM610, "GSM 6.10", 0},
+    {SF_FORMAT_VORBIS, "Vorbis", 0},
+    {SF_FORMAT_OPUS, "Opus", 0},
+    {SF_FORMAT_MPEG_LAYER_I, "MPEG layer I", 0},
+    {SF_FORMAT_MPEG_LAYER_II, "MPEG layer II", 0},
+    {SF_FORMAT_MPEG_LAYER_III, "MP3", 0},
+    {SF_FORMAT_ALAC_16, "ALAC 16-bit", 16},
+    {SF_FORMAT_ALAC_20, "ALAC 20-bit", 20},
+    {SF_FORMAT_ALAC_24, "ALAC 24-bit", 24},
+    {SF_FORMAT_ALAC_32, "ALAC 32-bit", 32},
+};
+
+} // namespace
+
+const std::vector<TAudioFileType>& AudioFileTypes() {
+    static const std::vector<TAudioFileType> types = {
+        {"WAV", {".wav"}},   {"FLAC", {".flac"}},
+        {"MP3", {".mp3"}},   {"Ogg Vorbis", {".ogg", ".oga"}},
+        {"Opus", {".opus"}}, {"AIFF", {".aif", ".aiff", ".aifc"}},
+        {"CAF", {".caf"}},   {"W64", {".w64"}},
+        {"RF64", {".rf64"}},
+    };
+    return types;
+}
+
+bool IsAudioFileName(const std::string& name) {
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string::npos || name.find('/', dot) != std::string::npos) {
+        return false;
+    }
+    std::string extension = name.substr(dot);
+    for (char& c : extension) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    for (const TAudioFileType& type : AudioFileTypes()) {
+        for (const std::string& known : type.extensions) {
+            if (extension == known) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+TSoundFile::~TSoundFile() {
+    if (handle) {
+        sf_close(Handle(handle));
+    }
+}
+
+bool TSoundFile::Open(std::istream& in, std::string& problem) {
+    stream = &in;
+    in.clear();
+    in.seekg(0, std::ios::end);
+    const std::streamoff end = in.tellg();
+    if (!in || end < 0) {
+        problem = "the file's size cannot be read";
+        return false;
+    }
+    streamSize = end;
+    in.seekg(0);
+
+    SF_VIRTUAL_IO io{};
+    io.get_filelen = TSoundFileIo::Length;
+    io.seek = TSoundFileIo::Seek;
+    io.read = TSoundFileIo::Read;
+    io.write = TSoundFileIo::Write;
+    io.tell = TSoundFileIo::Tell;
+    SF_INFO info{};
+    SNDFILE* sound = sf_open_virtual(&io, SFM_READ, &info, this);
+    if (!sound) {
+        problem = sf_strerror(nullptr);
+        return false;
+    }
+    handle = sound;
+    if (info.channels < 1 || info.channels > 65535) {
+        problem = std::to_string(info.channels) + " channels";
+        return false;
+    }
+    if (info.samplerate < 1) {
+        problem = "sample rate " + std::to_string(info.samplerate) + " Hz";
+        return false;
+    }
+    if (info.frames == SF_COUNT_MAX) {
+        problem = "the decoder cannot tell the length of the data";
+        return false;
+    }
+    if (info.frames < 0 || static_cast<uint64_t>(info.frames) > UINT32_MAX) {
+        problem = std::to_string(info.frames) + " frames, more than the 4294967295 readable";
+        return false;
+    }
+    channels = info.channels;
+    sampleRate = info.samplerate;
+    frames = static_cast<uint64_t>(info.frames);
+    formatCode = info.format;
+    container = ContainerName(info.format);
+    const int subtype = info.format & SF_FORMAT_SUBMASK;
+    encoding = LibraryName(subtype, SFC_GET_FORMAT_SUBTYPE);
+    bitsPerSample = 0;
+    for (const TEncoding& known : kEncodings) {
+        if (known.code == subtype) {
+            encoding = known.name;
+            bitsPerSample = known.bits;
+        }
+    }
+    // Integer data come out as value / 2^(w-1), float data as stored: the
+    // library's normalised scale, with no rescaling of float data.
+    sf_command(sound, SFC_SET_NORM_DOUBLE, nullptr, SF_TRUE);
+    sf_command(sound, SFC_SET_SCALE_FLOAT_INT_READ, nullptr, SF_FALSE);
+    return true;
+}
+
+bool TSoundFile::LengthIsEstimate() const {
+    switch (formatCode & SF_FORMAT_SUBMASK) {
+    case SF_FORMAT_VORBIS:
+    case SF_FORMAT_OPUS:
+    case SF_FORMAT_MPEG_LAYER_I:
+    case SF_FORMAT_MPEG_LAYER_II:
+    case SF_FORMAT_MPEG_LAYER_III:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool TSoundFile::HasIntegerSums() const {
+    const int subtype = formatCode & SF_FORMAT_SUBMASK;
+    const bool narrow =
+        subtype == SF_FORMAT_PCM_16 || subtype == SF_FORMAT_PCM_S8 || subtype == SF_FORMAT_PCM_U8;
+    return handle && narrow && (channels == 1 || channels == 2);
+}
+
+double TSoundFile::FrameSumScale() const {
+    if (!HasIntegerSums()) {
+        return 0.0;
+    }
+    // Sums of 16-bit values over 2^15 per channel: exact in a float.
+    const double unit = bitsPerSample == 8 ? 1.0 / 128.0 : 1.0 / 32768.0;
+    return channels == 1 ? unit : unit * 0.5;
+}
+
+void TSoundFile::Fail(std::string& problem, const std::string& what) {
+    failed = true;
+    problem = what;
+}
+
+void TSoundFile::DecoderStopped(bool shortRead, std::string& problem) {
+    if (shortRead && sf_error(Handle(handle)) != SF_ERR_NO_ERROR) {
+        Fail(problem, "データの途中で読み込みに失敗しました(" + std::to_string(position) + " / " +
+                          std::to_string(frames) + "フレーム目、" + sf_strerror(Handle(handle)) +
+                          ")。");
+    }
+}
+
+unsigned TSoundFile::ReadFrames(float* out, unsigned n, std::string& problem) {
+    if (!handle || failed) {
+        return 0;
+    }
+    const std::size_t width = static_cast<std::size_t>(channels);
+    unsigned total = 0;
+    while (total < n) {
+        const unsigned want = std::min(n - total, kBlockFrames);
+        samples.resize(static_cast<std::size_t>(want) * width);
+        const sf_count_t got = sf_readf_double(Handle(handle), samples.data(), want);
+        if (got <= 0) {
+            break;
+        }
+        const double* frame = samples.data();
+        for (sf_count_t i = 0; i < got; ++i, frame += width) {
+            double sum = 0.0;
+            for (std::size_t c = 0; c < width; ++c) {
+                sum += frame[c];
+            }
+            if (!std::isfinite(sum)) {
+                position += static_cast<uint64_t>(i);
+                Fail(problem, "frame " + std::to_string(position) +
+                                  " holds a sample that is not a finite number");
+                return total + static_cast<unsigned>(i);
+            }
+            out[total + i] = static_cast<float>(sum / static_cast<double>(width));
+        }
+        total += static_cast<unsigned>(got);
+        position += static_cast<uint64_t>(got);
+        if (got < want) {
+            break;
+        }
+    }
+    DecoderStopped(total < n, problem);
+    return total;
+}
+
+unsigned TSoundFile::ReadFrameSums(int32_t* out, unsigned n, std::string& problem) {
+    if (!HasIntegerSums() || failed) {
+        return 0;
+    }
+    // The library hands 8-bit data over as value * 256.
+    const int shift = bitsPerSample == 8 ? 8 : 0;
+    unsigned total = 0;
+    while (total < n) {
+        const unsigned want = std::min(n - total, kBlockFrames);
+        integers.resize(static_cast<std::size_t>(want) * static_cast<std::size_t>(channels));
+        const sf_count_t got = sf_readf_short(Handle(handle), integers.data(), want);
+        if (got <= 0) {
+            break;
+        }
+        if (channels == 1) {
+            for (sf_count_t i = 0; i < got; ++i) {
+                out[total + i] = integers[i] >> shift;
+            }
+        } else {
+            for (sf_count_t i = 0; i < got; ++i) {
+                out[total + i] = (integers[2 * i] >> shift) + (integers[2 * i + 1] >> shift);
+            }
+        }
+        total += static_cast<unsigned>(got);
+        position += static_cast<uint64_t>(got);
+        if (got < want) {
+            break;
+        }
+    }
+    DecoderStopped(total < n, problem);
+    return total;
+}

@@ -1,0 +1,95 @@
+#pragma once
+// TSoundFile: the audio input for everything the RIFF/WAVE PCM reader does
+// not take (FLAC, Ogg Vorbis, Opus, MP3, AIFF, CAF, W64, RF64, and WAV of
+// float, 32-bit, µ-law, A-law or ADPCM data, of any channel count), decoded
+// by libsndfile from a byte stream.
+//
+// Samples come out on the normalised scale of the PCM reader: integer data
+// of w bits as value / 2^(w-1), float data as stored. A frame of any channel
+// count is mixed down to the mean of its channels, formed in double and
+// rounded to float, so stereo data give exactly what the PCM reader gives.
+// The data are decoded in blocks as they are asked for, never whole.
+
+#include <cstdint>
+#include <istream>
+#include <string>
+#include <vector>
+
+// The audio file types an open dialog offers and a drop accepts, WAV first;
+// extensions in lower case with their dot.
+struct TAudioFileType {
+    const char* name;
+    std::vector<std::string> extensions;
+};
+const std::vector<TAudioFileType>& AudioFileTypes();
+
+// Whether `name` ends in one of those extensions, in any case (".FLAC").
+bool IsAudioFileName(const std::string& name);
+
+class TSoundFile {
+public:
+    // Frames decoded per call to the decoder.
+    static constexpr unsigned kBlockFrames = 4096;
+
+    TSoundFile() = default;
+    ~TSoundFile();
+    TSoundFile(const TSoundFile&) = delete;
+    TSoundFile& operator=(const TSoundFile&) = delete;
+
+    // Opens the data of `stream`, from its start, for decoding. The stream
+    // must outlive this object. Returns false with the decoder's reason in
+    // `problem` when no decoder reads it, it holds no channel, more than
+    // 65535 channels, a sample rate of 0 or above 2^31 - 1, or more than
+    // 2^32 - 1 frames.
+    bool Open(std::istream& stream, std::string& problem);
+
+    // Reads up to n frames and writes one mixed float per frame read to
+    // out[0 ...]. Returns the frames read, 0 at the end of the data or after
+    // a failure; a failure sets Failed() and `problem`. A sample that is not
+    // a finite number is such a failure: it would pass into every value of
+    // its window.
+    unsigned ReadFrames(float* out, unsigned n, std::string& problem);
+
+    // For 8- and 16-bit integer data of one or two channels
+    // (HasIntegerSums): the sum of each frame's integer sample values, which
+    // times FrameSumScale() is what ReadFrames gives. Otherwise reads
+    // nothing and returns 0.
+    unsigned ReadFrameSums(int32_t* out, unsigned n, std::string& problem);
+    bool HasIntegerSums() const;
+    double FrameSumScale() const;
+
+    bool Failed() const { return failed; }
+
+    // The frame count at open is an estimate for the lossy stream formats
+    // (MP3, Ogg Vorbis, Opus), whose decoders may end a little earlier; for
+    // every other format it is the exact length.
+    bool LengthIsEstimate() const;
+
+    int channels = 0;
+    int sampleRate = 0;
+    uint64_t frames = 0; // as the decoder states it at open
+    // Width of the stored integer samples (8 ... 32), 32 or 64 for float
+    // data, 0 for compressed data without a fixed width.
+    int bitsPerSample = 0;
+    // Short names for reports: "FLAC", "AIFF", "WAV", ...; "PCM 16-bit",
+    // "float 32-bit", "µ-law", "Vorbis", ...
+    std::string container;
+    std::string encoding;
+
+private:
+    void Fail(std::string& problem, const std::string& what);
+    // After a read that gave fewer frames than asked for: a failure when the
+    // decoder reports an error.
+    void DecoderStopped(bool shortRead, std::string& problem);
+
+    void* handle = nullptr; // SNDFILE*
+    std::istream* stream = nullptr;
+    int64_t streamSize = 0;
+    int formatCode = 0; // SF_INFO::format
+    bool failed = false;
+    uint64_t position = 0;       // frames handed out
+    std::vector<double> samples; // one block, interleaved
+    std::vector<short> integers; // one block, interleaved
+
+    friend struct TSoundFileIo;
+};
