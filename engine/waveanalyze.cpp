@@ -746,62 +746,42 @@ int64_t TWaveAnalyze::WindowLength(int32_t sampleRate, double period) {
     return static_cast<int64_t>(candidate);
 }
 
-bool TWaveAnalyze::SampleFrequency(const std::string& name, double period, double bias) {
-    problem.clear();
-    std::optional<TSampledSeries> sampled =
-        SampleWindows(name, period, TSamplingRule::Frequency, bias, problem);
+namespace {
+
+// Replaces the series by a sampled one; false, with the series as it was,
+// when there is none.
+bool Adopt(TWaveAnalyze& series, std::optional<TSampledSeries> sampled) {
     if (!sampled) {
         return false;
     }
-    values = std::move(sampled->values);
-    count = sampled->count;
-    this->period = sampled->period;
-    warnings = std::move(sampled->warnings);
-    input = std::move(sampled->input);
+    series.values = std::move(sampled->values);
+    series.count = sampled->count;
+    series.period = sampled->period;
+    series.warnings = std::move(sampled->warnings);
+    series.input = std::move(sampled->input);
     return true;
+}
+
+} // namespace
+
+bool TWaveAnalyze::SampleFrequency(const std::string& name, double period, double bias) {
+    problem.clear();
+    return Adopt(*this, SampleWindows(name, period, TSamplingRule::Frequency, bias, problem));
 }
 
 bool TWaveAnalyze::SampleFineFrequency(const std::string& name, double period, double bias) {
     problem.clear();
-    std::optional<TSampledSeries> sampled =
-        SampleWindows(name, period, TSamplingRule::FineFrequency, bias, problem);
-    if (!sampled) {
-        return false;
-    }
-    values = std::move(sampled->values);
-    count = sampled->count;
-    this->period = sampled->period;
-    warnings = std::move(sampled->warnings);
-    return true;
+    return Adopt(*this, SampleWindows(name, period, TSamplingRule::FineFrequency, bias, problem));
 }
 
 bool TWaveAnalyze::SamplePitch(const std::string& name, double period) {
     problem.clear();
-    std::optional<TSampledSeries> sampled =
-        SampleWindows(name, period, TSamplingRule::Pitch, 0.0, problem);
-    if (!sampled) {
-        return false;
-    }
-    values = std::move(sampled->values);
-    count = sampled->count;
-    this->period = sampled->period;
-    warnings = std::move(sampled->warnings);
-    return true;
+    return Adopt(*this, SampleWindows(name, period, TSamplingRule::Pitch, 0.0, problem));
 }
 
 bool TWaveAnalyze::SampleAmplitude(const std::string& name, double period) {
     problem.clear();
-    std::optional<TSampledSeries> sampled =
-        SampleWindows(name, period, TSamplingRule::Amplitude, 0.0, problem);
-    if (!sampled) {
-        return false;
-    }
-    values = std::move(sampled->values);
-    count = sampled->count;
-    this->period = sampled->period;
-    warnings = std::move(sampled->warnings);
-    input = std::move(sampled->input);
-    return true;
+    return Adopt(*this, SampleWindows(name, period, TSamplingRule::Amplitude, 0.0, problem));
 }
 
 TWaveAnalyze::TWaveAnalyze() = default;

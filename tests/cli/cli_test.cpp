@@ -484,6 +484,7 @@ TEST(Cli, EverySamplerIsChosenByNameAndReported) {
         const std::optional<TJson> report = ParseJson(run.out);
         ASSERT_TRUE(report) << run.out;
         EXPECT_EQ((*report)["sampling"].text, sampling);
+        EXPECT_EQ((*report)["format"].text, "WAV") << sampling;
         // The crossing and pitch samplers give Hz, the level RMS.
         if (std::string(sampling).find("frequency") != std::string::npos ||
             std::string(sampling) == "pitch") {
