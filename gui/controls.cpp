@@ -339,6 +339,15 @@ TRadioGroup::TRadioGroup(QWidget* parent, const char* name, const std::string& c
     UpdateTabStop();
 }
 
+int TRadioGroup::HeightFor(int height, int items, int more) {
+    // The same cells as the constructor's: room = items * cell + rest with
+    // rest < items, so more cells of that size leave cell and rest, and
+    // with them every first item's place, as they were.
+    const int textHeight = std::max(QFontMetrics(UiFont()).height(), kLabelHeight);
+    const int cell = (height - textHeight - 5) / std::max(items, 1);
+    return height + std::max(more, 0) * cell;
+}
+
 void TRadioGroup::UpdateTabStop() {
     // The group is one stop of the Tab key, at its selected item (or its
     // first while none is selected); the arrow keys move within it.

@@ -119,6 +119,10 @@ public:
                 const std::vector<std::string>& items, int columns, int left, int top, int width,
                 int height, const std::string& hint = {});
 
+    // The height a group of `items` items at `height` needs for `more`
+    // items below them, its first items keeping their places.
+    static int HeightFor(int height, int items, int more);
+
     int ItemIndex() const;
     // Selects an item (or none for -1) without emitting Click.
     void SetItemIndex(int index);

@@ -63,6 +63,15 @@ std::string LowerExtension(const std::string& name) {
 
 } // namespace
 
+namespace {
+
+// The samplers that count crossings of the level in the bias box.
+bool UsesLevel(int samplingMode) {
+    return samplingMode == kFrequencySampling || samplingMode == kFineFrequencySampling;
+}
+
+} // namespace
+
 TUrlOpener SetUrlOpener(TUrlOpener opener) {
     TUrlOpener previous = std::move(Opener());
     Opener() = std::move(opener);
@@ -88,7 +97,11 @@ TMainForm::TMainForm() {
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
     setFont(UiFont());
-    setFixedSize(504, 374);
+    // The sampling group holds two more samplers than the two it was laid
+    // out for; it grows by their cells, and the window and what lies below
+    // the group move down by as much.
+    const int more = TRadioGroup::HeightFor(78, 2, 2) - 78;
+    setFixedSize(504, 374 + more);
 
     GroupBox3 = MakeGroupBox(this, "GroupBox3", "解析ファイル", 8, 8, 489, 49);
     WaveFileBox = new QLineEdit(GroupBox3);
@@ -104,11 +117,14 @@ TMainForm::TMainForm() {
         "ことができます。[固定モード]では設定された条件にしたがって１ステップで解析できます。");
     AnalyzeModeBox->SetItemIndex(kEasyMode);
 
-    GroupBox1 = MakeGroupBox(this, "GroupBox1", "サンプリング", 8, 109, 489, 116);
-    SamplingModeBox = new TRadioGroup(GroupBox1, "SamplingModeBox", "サンプリングモード",
-                                      {"周波数（音程）", "振幅（音量）"}, 1, 16, 19, 113, 78,
-                                      "楽曲の音程に着目して解析したいときは[周波数]を、音量に着目"
-                                      "して解析したいときは[振幅]を選択します。");
+    GroupBox1 = MakeGroupBox(this, "GroupBox1", "サンプリング", 8, 109, 489, 116 + more);
+    SamplingModeBox = new TRadioGroup(
+        GroupBox1, "SamplingModeBox", "サンプリングモード",
+        {"周波数（音程）", "振幅（音量）", "補間周波数", "ピッチ"}, 1, 16, 19, 113, 78 + more,
+        "楽曲の音程に着目して解析したいときは[周波数]を、音量に着目"
+        "して解析したいときは[振幅]を選択します。"
+        "[補間周波数]は交差の時刻をサンプルの間に補間して、[ピッチ]は基本周波数を求めて、"
+        "音程をより正確に測ります。");
     SamplingModeBox->SetItemIndex(kFrequencySampling);
     Label1 = MakeLabel(GroupBox1, "Label1", "サンプリング周期", 143, 29, TLabelAnchor::Right, 77);
     SampleTimeBox = MakeSpinEdit(GroupBox1, "SampleTimeBox", 226, 24, 57, 22, kSampleTimeMinimum,
@@ -131,7 +147,7 @@ TMainForm::TMainForm() {
         MakeButton(GroupBox1, "SampleLoadButton", "サンプリングデータ読込...", 342, 80, 137, 25,
                    "テキストファイルからサンプリングデータを読み込みます。");
 
-    GroupBox2 = MakeGroupBox(this, "GroupBox2", "スペクトル解析", 8, 231, 489, 106);
+    GroupBox2 = MakeGroupBox(this, "GroupBox2", "スペクトル解析", 8, 231 + more, 489, 106);
     FFTStartButton = MakeButton(
         GroupBox2, "FFTStartButton", "解析実行", 16, 24, 129, 25,
         "かんたんモードの場合はサンプリングとスペクトル解析を行います。詳細モードの場合は直前に"
@@ -149,9 +165,9 @@ TMainForm::TMainForm() {
         MakeButton(GroupBox2, "ShowSpectrumViewButton", "スペクトルウィンドウを表示", 342, 64, 137,
                    25, "スペクトルウィンドウが閉じているときに再表示します。");
 
-    VersionLabel = MakeLabel(this, "VersionLabel", "Version", 8, 349);
-    Label5 = MakeLabel(this, "Label5", kDropInvitation, 163, 349);
-    JumpManualButton = MakeButton(this, "JumpManualButton", "ヘルプ(&H)", 421, 343, 75, 25);
+    VersionLabel = MakeLabel(this, "VersionLabel", "Version", 8, 349 + more);
+    Label5 = MakeLabel(this, "Label5", kDropInvitation, 163, 349 + more);
+    JumpManualButton = MakeButton(this, "JumpManualButton", "ヘルプ(&H)", 421, 343 + more, 75, 25);
     JumpManualButton->setIcon(style()->standardIcon(QStyle::SP_DialogHelpButton));
 
     QWidget* order[] = {WaveFileBox,
@@ -161,6 +177,8 @@ TMainForm::TMainForm() {
                         AnalyzeModeBox->Button(2),
                         SamplingModeBox->Button(0),
                         SamplingModeBox->Button(1),
+                        SamplingModeBox->Button(2),
+                        SamplingModeBox->Button(3),
                         SampleTimeBox,
                         BiasBox,
                         SamplingStartButton,
@@ -256,7 +274,7 @@ void TMainForm::SetModeControls(int mode) {
     const bool easy = mode == kEasyMode;
     const bool detailed = !easy && mode != kFixedMode;
     SampleTimeBox->setEnabled(!easy);
-    BiasBox->setEnabled(!easy && SamplingModeBox->ItemIndex() == kFrequencySampling);
+    BiasBox->setEnabled(!easy && UsesLevel(SamplingModeBox->ItemIndex()));
     SamplingStartButton->setEnabled(detailed);
     SampleLoadButton->setEnabled(detailed);
     if (easy) {
@@ -398,8 +416,7 @@ void TMainForm::AnalyzeModeBoxClick() {
 }
 
 void TMainForm::SamplingModeBoxClick() {
-    BiasBox->setEnabled(AnalyzeModeBox->ItemIndex() > 0 &&
-                        SamplingModeBox->ItemIndex() == kFrequencySampling);
+    BiasBox->setEnabled(AnalyzeModeBox->ItemIndex() > 0 && UsesLevel(SamplingModeBox->ItemIndex()));
 }
 
 void TMainForm::JumpManualButtonClick() {

@@ -68,7 +68,17 @@ private slots:
 
     void windowIsFixedAndCentred() {
         QCOMPARE(MainForm->windowTitle(), QString("Zittermark"));
-        QCOMPARE(MainForm->size(), QSize(504, 374));
+        // The sampling group's two extra items add their cells to the height.
+        const int more = TRadioGroup::HeightFor(78, 2, 2) - 78;
+        QVERIFY(more > 0);
+        QCOMPARE(MainForm->size(), QSize(504, 374 + more));
+        QCOMPARE(MainForm->GroupBox2->geometry(), QRect(8, 231 + more, 489, 106));
+        // The first two items sit where a group of just those two puts them.
+        TRadioGroup two(nullptr, "Two", "サンプリングモード", {"周波数（音程）", "振幅（音量）"}, 1, 16,
+                        19, 113, 78);
+        for (int i = 0; i < 2; ++i) {
+            QCOMPARE(MainForm->SamplingModeBox->Button(i)->geometry(), two.Button(i)->geometry());
+        }
         QCOMPARE(MainForm->minimumSize(), MainForm->maximumSize());
         QVERIFY(!(MainForm->windowFlags() & Qt::WindowMinimizeButtonHint));
         QVERIFY(!(MainForm->windowFlags() & Qt::WindowMaximizeButtonHint));
@@ -129,6 +139,9 @@ private slots:
         QTest::newRow("detailed-amplitude") << 1 << 1 << true << false << true << true << true;
         QTest::newRow("fixed-frequency") << 2 << 0 << true << true << false << false << true;
         QTest::newRow("fixed-amplitude") << 2 << 1 << true << false << false << false << true;
+        // The interpolated crossings use the level; the f0 does not.
+        QTest::newRow("fixed-fine") << 2 << 2 << true << true << false << false << true;
+        QTest::newRow("detailed-pitch") << 1 << 3 << true << false << true << true << true;
     }
 
     // The modes are chosen by clicking, as the user does; the order of the
