@@ -190,3 +190,21 @@ TSpectrumDrawing DrawSpectrum(const TSpectrumState& state, const TSpectrumSettin
     drawing.graph = std::move(graph);
     return drawing;
 }
+
+std::string NoLineReason(const TSpectrumState& state, const TSpectrumDrawing& drawing) {
+    if (drawing.hasLine || !drawing.graph || state.spectrum == nullptr || state.binCount < 1) {
+        return "";
+    }
+    int peakIndex = 0;
+    const double peak = state.spectrum->PeakBin(&peakIndex);
+    if (!(std::isfinite(peak) && peak > 0)) {
+        return "入力が無音のため（パワーがすべて0）、回帰直線を求められません。";
+    }
+    if (drawing.firstBin == 0) {
+        // The band's ratios of too few points round to no bin at all.
+        return "スペクトルの点が" + FormatInt(state.binCount) +
+               "個しかないため、回帰直線の範囲に点がありません。";
+    }
+    return "回帰直線の範囲に点がないため、回帰直線を求められません。上限・下限周波数を広げてくださ"
+           "い。";
+}

@@ -81,3 +81,9 @@ bool CheckSettings(int flowerBar, int fupperBar, const TSpectrumSettings& settin
 // empty, saves the graph as PNG. Messages of CheckSettings go to `owner`.
 TSpectrumDrawing DrawSpectrum(const TSpectrumState& state, const TSpectrumSettings& settings,
                               const std::string& fileName, TMessageOwner owner);
+
+// Why `drawing`, made from `state`, has no line, for the user: the spectrum
+// is zero everywhere (a silent recording), the spectrum has too few points
+// for the band to hold one, or the band holds no group. Empty when it has a
+// line or nothing was drawn.
+std::string NoLineReason(const TSpectrumState& state, const TSpectrumDrawing& drawing);

@@ -11,6 +11,7 @@
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QSpinBox>
@@ -137,6 +138,44 @@ void SetHint(QWidget* widget, const std::string& hint) {
 }
 
 } // namespace
+
+void AddShortcut(QWidget* window, const QKeySequence& keys, const std::function<void()>& handler) {
+    auto* shortcut = new QShortcut(keys, window);
+    shortcut->setContext(Qt::WindowShortcut);
+    QObject::connect(shortcut, &QShortcut::activated, window, Handler(handler));
+}
+
+QString CaptionWithFile(const std::string& caption, const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (name.empty()) {
+        return Text(caption);
+    }
+    return Text(caption + " — " + name);
+}
+
+QPoint PlaceBeside(const QRect& owner, const QSize& outer, const QRect& area) {
+    const int rightRoom = area.right() - owner.right();
+    const int leftRoom = owner.left() - area.left();
+    int x;
+    if (outer.width() <= rightRoom) {
+        x = owner.right() + 1;
+    } else if (outer.width() <= leftRoom) {
+        x = owner.left() - outer.width();
+    } else {
+        x = rightRoom >= leftRoom ? owner.right() + 1 : owner.left() - outer.width();
+    }
+    x = std::max(area.left(), std::min(x, area.right() + 1 - outer.width()));
+    int y = std::max(area.top(), std::min(owner.top(), area.bottom() + 1 - outer.height()));
+    return QPoint(x, y);
+}
+
+QString RichToolTip(const std::string& plain) {
+    QString html = Text(plain).toHtmlEscaped();
+    html.replace("β_DFA", "β<sub>DFA</sub>");
+    html.replace("\n", "<br>");
+    return "<p style=\"white-space:pre\">" + html + "</p>";
+}
 
 QFont UiFont() {
     QFont font;

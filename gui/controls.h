@@ -22,6 +22,10 @@ class QLabel;
 class QPushButton;
 class QRadioButton;
 class QSlider;
+class QKeySequence;
+class QPoint;
+class QRect;
+class QSize;
 class QSpinBox;
 class QWidget;
 class TBitmap;
@@ -61,6 +65,23 @@ void RunHandler(const std::function<void()>& handler);
 template <class F> auto Handler(F handler) {
     return [handler]() { RunHandler(handler); };
 }
+
+// A key combination that runs `handler` (through RunHandler) while `window`
+// is the active window, whichever of its controls has the focus.
+void AddShortcut(QWidget* window, const QKeySequence& keys, const std::function<void()>& handler);
+
+// A window's caption followed by the name of the file it shows, without the
+// folder: "caption — name"; the caption alone for an empty path.
+QString CaptionWithFile(const std::string& caption, const std::string& path);
+
+// Where a window of `outer` size goes beside `owner` (both frames included)
+// within `area`: to its right, else to its left, else on the side with more
+// room, top edges level; always brought inside the area as far as it fits.
+QPoint PlaceBeside(const QRect& owner, const QSize& outer, const QRect& area);
+
+// A plain multi-line text as a rich-text tooltip: lines kept as they are,
+// "β_DFA" written as β with a lowered DFA.
+QString RichToolTip(const std::string& plain);
 
 // Places a widget at left, top with width x height, relative to its parent.
 void Place(QWidget* widget, int left, int top, int width, int height);

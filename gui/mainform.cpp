@@ -197,6 +197,9 @@ TMainForm::TMainForm() {
     for (QWidget* child : findChildren<QWidget*>()) {
         child->setAcceptDrops(false);
     }
+    AddShortcut(this, QKeySequence(Qt::CTRL | Qt::Key_O), [this] { WaveFileSelectButtonClick(); });
+    AddShortcut(this, QKeySequence(Qt::Key_F1), [this] { JumpManualButtonClick(); });
+    AddShortcut(this, QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { close(); });
     FormCreate();
 }
 
@@ -252,14 +255,34 @@ void TMainForm::FormDestroy() {
 void TMainForm::SetModeControls(int mode) {
     const bool easy = mode == kEasyMode;
     const bool detailed = !easy && mode != kFixedMode;
+    // The greyed boxes of the easy mode show what it uses; the user's own
+    // values are kept aside and come back in the other modes.
+    if (easy && !showingEasyValues) {
+        userValues = TUserValues{SpinValue(SampleTimeBox), SpinValue(BiasBox),
+                                 WindowFunctionBox->currentIndex()};
+        SampleTimeBox->setValue(kEasySampleTimeMs);
+        BiasBox->setValue(kEasyBias);
+        WindowFunctionBox->setCurrentIndex(kHammingWindow);
+        showingEasyValues = true;
+    } else if (!easy && showingEasyValues) {
+        SampleTimeBox->setValue(userValues.sampleTime);
+        BiasBox->setValue(userValues.bias);
+        WindowFunctionBox->setCurrentIndex(userValues.windowFunction);
+        showingEasyValues = false;
+    }
     SampleTimeBox->setEnabled(!easy);
     BiasBox->setEnabled(!easy && SamplingModeBox->ItemIndex() == kFrequencySampling);
     SamplingStartButton->setEnabled(detailed);
     SampleLoadButton->setEnabled(detailed);
-    if (easy) {
-        WindowFunctionBox->setCurrentIndex(kHammingWindow);
-    }
     WindowFunctionBox->setEnabled(!easy);
+}
+
+TMainForm::TUserValues TMainForm::UserValues() {
+    if (showingEasyValues) {
+        return userValues;
+    }
+    return TUserValues{SpinValue(SampleTimeBox), SpinValue(BiasBox),
+                       WindowFunctionBox->currentIndex()};
 }
 
 void TMainForm::SetWaveFile(const std::string& name) {
@@ -284,10 +307,12 @@ void TMainForm::SamplingStartButtonClick() {
         return;
     }
     CommonForm->recording = file;
-    ShowSeries();
+    ShowSeries(file);
 }
 
-void TMainForm::ShowSeries() {
+void TMainForm::ShowSeries(const std::string& source) {
+    seriesSource = source;
+    SamplingViewForm->setWindowTitle(CaptionWithFile(kSamplingCaption, source));
     SpectrumViewForm->UpdateBandLabels(series.period);
     SamplingViewForm->values = series.values.get();
     SamplingViewForm->count = series.count;
@@ -312,6 +337,7 @@ void TMainForm::FFTStartButtonClick() {
             return;
         }
         CommonForm->recording = file;
+        seriesSource = file;
     }
     TSpectrumState& view = SpectrumViewForm->state;
     if (RunSpectrumStage(series, mode, WindowFunctionBox->currentIndex(), view, fft, dataFraction,
@@ -322,10 +348,11 @@ void TMainForm::FFTStartButtonClick() {
     SpectrumViewForm->SetShownRun(
         TShownRun{std::vector<double>(series.values.get(), series.values.get() + series.count),
                   series.period, WindowFunctionBox->currentIndex()});
+    SpectrumViewForm->setWindowTitle(CaptionWithFile(kSpectrumCaption, seriesSource));
     SpectrumViewForm->DrawSpectrum("");
-    if (!SpectrumViewForm->isVisible()) {
-        SpectrumViewForm->ShowModeless();
-    }
+    // Each new result brings the window to the front, beside this one the
+    // first time it opens.
+    SpectrumViewForm->ShowBeside(this);
 }
 
 void TMainForm::SampleSaveButtonClick() {
@@ -361,7 +388,7 @@ void TMainForm::LoadSampleFile(const std::string& name) {
         return;
     }
     sampleDir = FolderOf(name);
-    ShowSeries();
+    ShowSeries(name);
 }
 
 void TMainForm::SpectrumSaveButtonClick() {
@@ -386,7 +413,7 @@ void TMainForm::SpectrumSaveButtonClick() {
 
 void TMainForm::ShowSpectrumViewButtonClick() {
     if (!SpectrumViewForm->isVisible()) {
-        SpectrumViewForm->ShowModeless();
+        SpectrumViewForm->ShowBeside(this);
     }
 }
 

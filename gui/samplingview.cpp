@@ -13,6 +13,8 @@
 
 TSamplingViewForm* SamplingViewForm = nullptr;
 
+const char* const kSamplingCaption = "サンプリングウィンドウ";
+
 namespace {
 
 TModalRunner& Runner() {
@@ -36,7 +38,7 @@ TModalRunner SetModalRunner(TModalRunner runner) {
 
 TSamplingViewForm::TSamplingViewForm() {
     setObjectName("SamplingViewForm");
-    setWindowTitle(Text("サンプリングウィンドウ"));
+    setWindowTitle(Text(kSamplingCaption));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
@@ -72,6 +74,8 @@ TSamplingViewForm::TSamplingViewForm() {
     connect(GraphSaveButton, &QPushButton::clicked, this,
             Handler([this] { GraphSaveButtonClick(); }));
     connect(OkButton, &QPushButton::clicked, this, &QDialog::accept);
+    AddShortcut(this, QKeySequence(Qt::CTRL | Qt::Key_S), [this] { GraphSaveButtonClick(); });
+    AddShortcut(this, QKeySequence(Qt::CTRL | Qt::Key_W), [this] { reject(); });
 
     FormCreate();
 }

@@ -73,3 +73,5 @@ private:
 };
 
 extern TSamplingViewForm* SamplingViewForm;
+
+extern const char* const kSamplingCaption;

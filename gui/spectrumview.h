@@ -60,6 +60,8 @@ public:
 
     // Shows the window modeless (at its place) and brings it to the front.
     void ShowModeless();
+    // As ShowModeless; the first time, the window is placed beside `owner`.
+    void ShowBeside(QWidget* owner);
 
     void RedrawButtonClick();
     void GraphSaveButtonClick();
@@ -89,6 +91,8 @@ public:
     QPushButton* RedrawButton;
     QPushButton* GraphSaveButton;
     QPushButton* CloseButton;
+    // Why the graph shown has no regression line; hidden when it has one.
+    QLabel* NoLineLabel;
 
 protected:
     // Fills in the graph's tooltip when it is about to show.
@@ -107,6 +111,9 @@ private:
         TSpectrumDrawing drawing;
     };
     std::unique_ptr<TShownGraph> shownGraph; // null once its tooltip is set
+    bool placed = false;                     // placed beside the main window once
 };
+
+extern const char* const kSpectrumCaption;
 
 extern TSpectrumViewForm* SpectrumViewForm;

@@ -13,6 +13,7 @@
 #include <QSpinBox>
 #include <memory>
 
+#include "engine/fftunit.h"
 #include "gui/controls.h"
 #include "gui/mainform.h"
 #include "gui/spectrumview.h"
@@ -33,6 +34,39 @@ private slots:
     void cleanup() {
         forms.reset();
         recorder.reset();
+    }
+
+    // Ctrl+S saves (it asks for a name once there is a spectrum), Ctrl+W
+    // and Escape close the window.
+    void shortcuts_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<int>("dialogs");
+        QTest::addColumn<bool>("open");
+        QTest::newRow("ctrl-s") << int(Qt::Key_S) << int(Qt::ControlModifier) << 1 << true;
+        QTest::newRow("ctrl-w") << int(Qt::Key_W) << int(Qt::ControlModifier) << 0 << false;
+        QTest::newRow("escape") << int(Qt::Key_Escape) << int(Qt::NoModifier) << 0 << false;
+    }
+    void shortcuts() {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(int, dialogs);
+        QFETCH(bool, open);
+        TComplexFFT spectrum(64);
+        for (int i = 0; i < 64; ++i) {
+            spectrum.SetValue(i, Complex{1.0 / (1 + i), 0.0});
+        }
+        spectrum.Execute();
+        SpectrumViewForm->state.TakeSpectrum(&spectrum, 64, 1.0, 0.025, 0.025);
+        SpectrumViewForm->ShowBeside(MainForm);
+        SpectrumViewForm->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(SpectrumViewForm));
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget()
+                                                    : static_cast<QWidget*>(SpectrumViewForm),
+                        Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QCOMPARE(int(recorder->dialogs.size()), dialogs);
+        QCOMPARE(SpectrumViewForm->isVisible(), open);
+        SpectrumViewForm->state.spectrum = nullptr;
     }
 
     void windowAndScrollBox() {

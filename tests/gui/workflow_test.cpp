@@ -76,15 +76,15 @@ QStringList CliTooltipParts(const QStringList& options, const std::string& input
     };
     const TJson& ci = (*json)["lambda_ci95"];
     const std::string parts[] = {
-        plain.substr(lambda, plain.find('\n', lambda) - lambda) + "\n",
+        plain.substr(lambda, plain.find('\n', lambda) - lambda) + "<br>",
         "信頼区間  " +
             (ci.items.size() == 2 ? "[" + fixed(ci.items[0]) + ", " + fixed(ci.items[1]) + "]"
                                   : std::string("—")) +
-            "\n",
-        "R² = " + fixed((*json)["r2"]) + "\n",
-        "k = " + FormatInt(static_cast<long long>((*json)["groups"].number)) + "\n",
-        "系列の λ = " + fixed((*json)["lambda_mean_removed"]) + "\n",
-        "β_DFA = " + fixed((*json)["beta_dfa"])};
+            "<br>",
+        "R² = " + fixed((*json)["r2"]) + "<br>",
+        "k = " + FormatInt(static_cast<long long>((*json)["groups"].number)) + "<br>",
+        "系列の λ = " + fixed((*json)["lambda_mean_removed"]) + "<br>",
+        "β<sub>DFA</sub> = " + fixed((*json)["beta_dfa"])};
     QStringList texts;
     for (const std::string& part : parts) {
         texts << QString::fromStdString(part);
@@ -356,7 +356,7 @@ private slots:
         QLabel* graph = SpectrumViewForm->SpectrumGraph;
         const QString steady = SpectrumViewForm->GraphToolTip();
         QVERIFY(HoldsParts(steady, CliTooltipParts({}, wave)));
-        QVERIFY(steady.contains("β_DFA = —"));
+        QVERIFY(steady.contains("β<sub>DFA</sub> = —"));
 
         ChooseMode(MainForm->SamplingModeBox, kAmplitudeSampling);
         QTest::mouseClick(MainForm->FFTStartButton, Qt::LeftButton);
