@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "analysis/pngtext.h"
 #include "analysis/spectrumstate.h"
 #include "base/textformat.h"
 #include "engine/fftunit.h"
@@ -128,7 +129,8 @@ TSpectrumFit FitSpectrum(const TSpectrumState& state) {
 }
 
 TSpectrumDrawing DrawSpectrum(const TSpectrumState& state, const TSpectrumSettings& settings,
-                              const std::string& fileName, TMessageOwner owner) {
+                              const std::string& fileName, TMessageOwner owner,
+                              const TRunDescription* run) {
     TSpectrumDrawing drawing;
     const int binCount = state.binCount;
     if (state.spectrum == nullptr || state.fftSize <= 0 || binCount < 1) {
@@ -185,7 +187,8 @@ TSpectrumDrawing DrawSpectrum(const TSpectrumState& state, const TSpectrumSettin
     }
 
     if (!fileName.empty()) {
-        drawing.saved = graph->SaveAsPng(fileName, &drawing.saveError);
+        const TPngText text = run ? SpectrumPngText(*run, state, drawing) : TPngText{};
+        drawing.saved = graph->SaveAsPng(fileName, &drawing.saveError, text);
     }
     drawing.graph = std::move(graph);
     return drawing;

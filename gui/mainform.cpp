@@ -318,6 +318,8 @@ void TMainForm::ShowSeries(const std::string& source) {
     SamplingViewForm->count = series.count;
     SamplingViewForm->period = series.period;
     SamplingViewForm->SetUnit(series.unit);
+    SamplingViewForm->run = TRunDescription{source, AnalyzeModeBox->ItemIndex(), series.unit,
+                                            series.period, WindowFunctionBox->currentIndex()};
     SamplingViewForm->UpdateStatistics(series.Average(), series.Maximum());
     SamplingViewForm->DrawSamplingGraph("");
     SamplingViewForm->ShowModal(this);
@@ -349,6 +351,8 @@ void TMainForm::FFTStartButtonClick() {
         TShownRun{std::vector<double>(series.values.get(), series.values.get() + series.count),
                   series.period, WindowFunctionBox->currentIndex()});
     SpectrumViewForm->setWindowTitle(CaptionWithFile(kSpectrumCaption, seriesSource));
+    SpectrumViewForm->run = TRunDescription{seriesSource, mode, series.unit, series.period,
+                                            WindowFunctionBox->currentIndex()};
     SpectrumViewForm->DrawSpectrum("");
     // Each new result brings the window to the front, beside this one the
     // first time it opens.

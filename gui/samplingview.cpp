@@ -109,7 +109,8 @@ QSize TSamplingViewForm::GraphSize() const {
 bool TSamplingViewForm::DrawSamplingGraph(const std::string& fileName, std::string* error) {
     const QSize size = GraphSize();
     TSamplingDrawing drawing =
-        ::DrawSamplingGraph(values, count, period, unit, size.width(), size.height(), fileName);
+        ::DrawSamplingGraph(values, count, period, unit, size.width(), size.height(), fileName,
+                            fileName.empty() ? TPngText{} : SeriesPngText(run));
     if (drawing.graph) {
         const TBitmap& bitmap = drawing.graph->bitmap;
         SamplingDataGraph->setPixmap(QPixmap::fromImage(ToImage(bitmap)));

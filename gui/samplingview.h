@@ -9,6 +9,8 @@
 #include <functional>
 #include <string>
 
+#include "analysis/pngtext.h"
+
 class QLabel;
 class QPushButton;
 class QScrollArea;
@@ -62,6 +64,8 @@ public:
     double period = 0.0;
     std::string unit;
     std::string imageDir;
+    // The run the series comes from, written into a saved graph.
+    TRunDescription run;
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -211,7 +211,7 @@ bool TSpectrumViewForm::CheckSettings() {
 }
 
 bool TSpectrumViewForm::DrawSpectrum(const std::string& fileName, std::string* error) {
-    TSpectrumDrawing drawing = ::DrawSpectrum(state, Settings(), fileName, OwnerOf(this));
+    TSpectrumDrawing drawing = ::DrawSpectrum(state, Settings(), fileName, OwnerOf(this), &run);
     if (error) {
         *error = drawing.saveError;
     }

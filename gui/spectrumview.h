@@ -10,6 +10,7 @@
 #include <string>
 
 #include "analysis/lambdatooltip.h"
+#include "analysis/pngtext.h"
 #include "analysis/spectrumplot.h"
 #include "analysis/spectrumstate.h"
 
@@ -72,6 +73,8 @@ public:
 
     TSpectrumState state;
     TShownRun shownRun;
+    // The run the spectrum comes from, written into a saved graph.
+    TRunDescription run;
     std::string imageDir;
 
     QScrollArea* SpectrumDataScrollBox;

@@ -196,6 +196,27 @@ private slots:
         QCOMPARE(csvDialog.filter, std::string("CSVファイル(*.csv)"));
         QCOMPARE(csvDialog.defaultSuffix, std::string("csv"));
         QCOMPARE(csvDialog.kind, TFileDialogKind::Save);
+
+        // The saved graph is the command line's, text entries included.
+        recorder->answers = {dir->File("gui.png")};
+        QTest::mouseClick(SpectrumViewForm->GraphSaveButton, Qt::LeftButton);
+        QVERIFY(recorder->messages.empty());
+        const std::string saved = ReadFileBytes(dir->File("gui.png"));
+        QVERIFY(saved == ReadFileBytes(dir->File("cli.png")));
+        const auto entries = PngTextEntries(saved);
+        QStringList keys;
+        for (const auto& [key, value] : entries) {
+            keys << QString::fromStdString(key);
+        }
+        QCOMPARE(keys,
+                 (QStringList{"Software", "Source", "Analysis mode", "Sampling", "Sampling period",
+                              "Window function", "Regression band", "Lambda"}));
+        QCOMPARE(entries[1].second, wave.substr(wave.rfind('/') + 1));
+        QCOMPARE(entries[2].second, std::string("easy"));
+        QCOMPARE(entries[4].second, std::string("0.025000 s"));
+        QVERIFY(entries[7].second != "none");
+        QCOMPARE(SpectrumViewForm->windowTitle(),
+                 QString::fromStdString("スペクトルウィンドウ — " + entries[1].second));
     }
 
     // The user's parameters in one click; the band stays where the user put
