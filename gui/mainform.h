@@ -22,6 +22,7 @@ class QLineEdit;
 class QPushButton;
 class QSpinBox;
 class QUrl;
+class TIniFile;
 class TRadioGroup;
 
 // Opens a URL for the user; returns false when nothing could open it.
@@ -130,6 +131,11 @@ private:
     // The display steps after a sampling run or a load: band labels, the
     // sampling window's borrowed fields, statistics, graph, modal showing.
     void ShowSeries(const std::string& source);
+    // What the user set and where the windows stood, from the preferences
+    // section, each value brought into its control's range; a missing or
+    // unreadable key leaves the control as it is.
+    void ApplyPreferences(const TIniFile& file);
+    void StorePreferences(TIniFile& file);
     // Centres the window, frame included, on the primary screen.
     void CenterOnScreen();
 

@@ -150,7 +150,7 @@ int TSamplingViewForm::ShowModal(QWidget* owner) {
 }
 
 void TSamplingViewForm::CentreOverOwner() {
-    if (centreOver == nullptr) {
+    if (centreOver == nullptr || keepPlace) {
         return;
     }
     // The whole window, frame included, over the owner's; the frame is
@@ -159,6 +159,14 @@ void TSamplingViewForm::CentreOverOwner() {
     const QRect over = centreOver->frameGeometry();
     move(over.x() + (over.width() - outer.width()) / 2,
          over.y() + (over.height() - outer.height()) / 2);
+    centredAt = pos();
+}
+
+void TSamplingViewForm::done(int result) {
+    if (isVisible() && !keepPlace && pos() != centredAt) {
+        keepPlace = true;
+    }
+    QDialog::done(result);
 }
 
 void TSamplingViewForm::showEvent(QShowEvent* event) {

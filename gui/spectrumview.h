@@ -63,6 +63,11 @@ public:
     void ShowModeless();
     // As ShowModeless; the first time, the window is placed beside `owner`.
     void ShowBeside(QWidget* owner);
+    // The window keeps the place it was moved to instead of going beside
+    // the main window.
+    void KeepPlace() { placed = true; }
+    // Whether the window has a place of its own: shown or kept.
+    bool HasPlace() const { return placed; }
 
     void RedrawButtonClick();
     void GraphSaveButtonClick();
