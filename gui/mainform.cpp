@@ -572,6 +572,7 @@ void TMainForm::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (!shown) {
         shown = true;
+        FitIntoScreen(this);
         CenterOnScreen();
         RunHandler([this] { FormShow(); });
     }

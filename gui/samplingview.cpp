@@ -144,6 +144,7 @@ void TSamplingViewForm::GraphSaveButtonClick() {
 
 int TSamplingViewForm::ShowModal(QWidget* owner) {
     centreOver = owner;
+    FitIntoScreen(this);
     CentreOverOwner();
     const TModalRunner& runner = Runner();
     return runner ? runner(*this) : exec();

@@ -256,12 +256,14 @@ bool TSpectrumViewForm::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TSpectrumViewForm::ShowModeless() {
+    FitIntoScreen(this);
     show();
     raise();
     activateWindow();
 }
 
 void TSpectrumViewForm::ShowBeside(QWidget* owner) {
+    FitIntoScreen(this);
     if (!placed && owner != nullptr) {
         placed = true;
         if (QScreen* screen = owner->screen()) {

@@ -16,6 +16,7 @@
 #include "engine/fftunit.h"
 #include "gui/controls.h"
 #include "gui/mainform.h"
+#include "gui/samplingview.h"
 #include "gui/spectrumview.h"
 #include "tests/gui/guitest.h"
 
@@ -67,6 +68,49 @@ private slots:
         QCOMPARE(int(recorder->dialogs.size()), dialogs);
         QCOMPARE(SpectrumViewForm->isVisible(), open);
         SpectrumViewForm->state.spectrum = nullptr;
+    }
+
+    // At scale 2 a 1600 x 1000 screen offers 800 x 500 less the title bar:
+    // each window that is larger scrolls within that area and every button
+    // can be scrolled into view; where a window fits, nothing changes.
+    void windowsFitASmallScreen_data() {
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<QSize>("area");
+        QTest::addColumn<bool>("scrolls");
+        const QSize small(800, 468);
+        const QSize large(1920, 1008);
+        QTest::newRow("spectrum-small") << "SpectrumViewForm" << small << true;
+        QTest::newRow("sampling-small") << "SamplingViewForm" << small << true;
+        QTest::newRow("main-small") << "MainForm" << small << false;
+        QTest::newRow("spectrum-large") << "SpectrumViewForm" << large << false;
+        QTest::newRow("sampling-large") << "SamplingViewForm" << large << false;
+    }
+    void windowsFitASmallScreen() {
+        QFETCH(QString, window);
+        QFETCH(QSize, area);
+        QFETCH(bool, scrolls);
+        QWidget* form = window == "MainForm"           ? static_cast<QWidget*>(MainForm)
+                        : window == "SpectrumViewForm" ? static_cast<QWidget*>(SpectrumViewForm)
+                                                       : static_cast<QWidget*>(SamplingViewForm);
+        const QSize designed = form->size();
+        const QList<QPushButton*> buttons = form->findChildren<QPushButton*>();
+        QScrollArea* box = FitIntoArea(form, area);
+        QCOMPARE(box != nullptr, scrolls);
+        if (!scrolls) {
+            QCOMPARE(form->size(), designed);
+            return;
+        }
+        QVERIFY(form->width() <= area.width() && form->height() <= area.height());
+        QCOMPARE(form->minimumSize(), form->maximumSize());
+        form->show();
+        QVERIFY(!buttons.isEmpty());
+        for (QPushButton* button : buttons) {
+            box->ensureWidgetVisible(button, 0, 0);
+            const QRect shown(button->mapTo(form, QPoint(0, 0)), button->size());
+            QVERIFY2(form->rect().contains(shown), qPrintable(button->objectName()));
+        }
+        QVERIFY2(FitIntoArea(form, area) == nullptr, "fitted once");
+        form->hide();
     }
 
     void windowAndScrollBox() {
