@@ -362,6 +362,59 @@ private slots:
         QVERIFY2(!QFileInfo::exists(lock), "the lock is released at exit");
     }
 
+    // A second instance started with a file hands it to the running one,
+    // which shows it in its file box, and exits 0 without a box; one without
+    // a file still shows the box and exits 1 (the in-process case above).
+    void secondInstanceHandsItsFileOver_data() {
+        QTest::addColumn<QString>("argument");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("shown"); // "{home}" stands for the test home
+        QTest::newRow("relative") << "takes/song.flac" << 0 << "{home}/takes/song.flac";
+        QTest::newRow("absolute") << "/music/曲 1.wav" << 0 << "/music/曲 1.wav";
+    }
+    void secondInstanceHandsItsFileOver() {
+        QFETCH(QString, argument);
+        QFETCH(int, exitCode);
+        QFETCH(QString, shown);
+        shown.replace("{home}", QString::fromStdString(home->Path()));
+        int second = -1;
+        QString box;
+        QCOMPARE(Start(kNoArguments,
+                       [&] {
+                           QProcess child;
+                           child.setProgram(ZM_GUI_PATH);
+                           child.setArguments({argument});
+                           child.setWorkingDirectory(QString::fromStdString(home->Path()));
+                           QProcessEnvironment environment =
+                               QProcessEnvironment::systemEnvironment();
+                           environment.insert("QT_QPA_PLATFORM", "offscreen");
+                           child.setProcessEnvironment(environment);
+                           child.start();
+                           QVERIFY(child.waitForStarted());
+                           // The event loop must run for the hand-over to be
+                           // answered.
+                           QTRY_VERIFY_WITH_TIMEOUT(child.state() == QProcess::NotRunning, 30000);
+                           second = child.exitCode();
+                           box = MainForm->WaveFileBox->text();
+                       }),
+                 0);
+        QCOMPARE(second, exitCode);
+        QCOMPARE(box, shown);
+    }
+
+    // A hand-over is refused without an instance to take it, and a line
+    // longer than any path is never passed on.
+    void handOverNeedsAListenerAndAPath() {
+        const std::string socket = InstanceSocketPath();
+        QVERIFY(!HandFileToRunningInstance(socket, "/music/a.wav", 500));
+        QStringList received;
+        TInstanceServer server(socket, [&](const QString& file) { received << file; });
+        QVERIFY(server.Listening());
+        QVERIFY(!HandFileToRunningInstance(socket, QString(5000, 'a'), 500));
+        QVERIFY(!HandFileToRunningInstance(socket, "/two\nlines", 500));
+        QCOMPARE(received, QStringList{});
+    }
+
     void fileArgumentPresetsTheFileBox() {
         QDir::setCurrent(QString::fromStdString(home->Path()));
         QString shown;
