@@ -7,6 +7,7 @@
 #include <new>
 #include <string>
 
+#include "analysis/pngtext.h"
 #include "analysis/samplinggraph.h"
 #include "analysis/spectrumplot.h"
 #include "analysis/spectrumstate.h"
@@ -73,6 +74,7 @@ void Analyze(const TFileOptions& options, const std::string& file, TResampler re
             return;
         }
     }
+    const TRunDescription run{file, analyzeMode, series.unit, series.period, windowFunction};
     report.count = series.count;
     report.period = series.period;
     report.warnings = series.warnings;
@@ -90,7 +92,7 @@ void Analyze(const TFileOptions& options, const std::string& file, TResampler re
         std::string path = ExpandOutputPath(options.seriesPngPath, file);
         TSamplingDrawing drawing =
             DrawSamplingGraph(series.values.get(), series.count, series.period, series.unit,
-                              options.seriesWidth, options.seriesHeight, path);
+                              options.seriesWidth, options.seriesHeight, path, SeriesPngText(run));
         if (!drawing.saved) {
             Fail(report, SaveFailure(path, drawing.saveError));
         }
@@ -114,7 +116,7 @@ void Analyze(const TFileOptions& options, const std::string& file, TResampler re
         options.spectrumPngPath.empty() ? "" : ExpandOutputPath(options.spectrumPngPath, file);
     TSpectrumDrawing drawing;
     if (view.CanDraw()) {
-        drawing = DrawSpectrum(view, options.spectrum, pngPath, nullptr);
+        drawing = DrawSpectrum(view, options.spectrum, pngPath, nullptr, &run);
         if (!drawing.graph) {
             report.ok = false;
             return;

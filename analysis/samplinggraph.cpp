@@ -22,7 +22,7 @@ TSamplingStatistics SamplingStatisticsTexts(int count, double period, double ave
 
 TSamplingDrawing DrawSamplingGraph(const double* values, int count, double period,
                                    const std::string& unit, int w, int h,
-                                   const std::string& fileName) {
+                                   const std::string& fileName, const TPngText& text) {
     constexpr TColor kBlue = 0xFF0000;
     std::vector<double> times(count > 0 ? count : 0);
     for (int i = 0; i < count; ++i) {
@@ -40,7 +40,7 @@ TSamplingDrawing DrawSamplingGraph(const double* values, int count, double perio
     graph->yLog = false;
     graph->PlotPolyline(times.data(), values, count, kBlue, 1, 0);
     if (!fileName.empty()) {
-        drawing.saved = graph->SaveAsPng(fileName, &drawing.saveError);
+        drawing.saved = graph->SaveAsPng(fileName, &drawing.saveError, text);
     }
     drawing.graph = std::move(graph);
     return drawing;

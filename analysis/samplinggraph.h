@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "graph/png.h"
+
 class TXYGraph;
 
 struct TSamplingStatistics {
@@ -36,4 +38,4 @@ struct TSamplingDrawing {
 // series draws the frame and grid of the range 0 ... 1 on both axes.
 TSamplingDrawing DrawSamplingGraph(const double* values, int count, double period,
                                    const std::string& unit, int w, int h,
-                                   const std::string& fileName);
+                                   const std::string& fileName, const TPngText& text = {});

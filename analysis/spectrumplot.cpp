@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "analysis/pngtext.h"
 #include "analysis/spectrumstate.h"
 #include "base/textformat.h"
 #include "engine/fftunit.h"
@@ -128,7 +129,8 @@ TSpectrumFit FitSpectrum(const TSpectrumState& state) {
 }
 
 TSpectrumDrawing DrawSpectrum(const TSpectrumState& state, const TSpectrumSettings& settings,
-                              const std::string& fileName, TMessageOwner owner) {
+                              const std::string& fileName, TMessageOwner owner,
+                              const TRunDescription* run) {
     TSpectrumDrawing drawing;
     const int binCount = state.binCount;
     if (state.spectrum == nullptr || state.fftSize <= 0 || binCount < 1) {
@@ -185,8 +187,27 @@ TSpectrumDrawing DrawSpectrum(const TSpectrumState& state, const TSpectrumSettin
     }
 
     if (!fileName.empty()) {
-        drawing.saved = graph->SaveAsPng(fileName, &drawing.saveError);
+        const TPngText text = run ? SpectrumPngText(*run, state, drawing) : TPngText{};
+        drawing.saved = graph->SaveAsPng(fileName, &drawing.saveError, text);
     }
     drawing.graph = std::move(graph);
     return drawing;
+}
+
+std::string NoLineReason(const TSpectrumState& state, const TSpectrumDrawing& drawing) {
+    if (drawing.hasLine || !drawing.graph || state.spectrum == nullptr || state.binCount < 1) {
+        return "";
+    }
+    int peakIndex = 0;
+    const double peak = state.spectrum->PeakBin(&peakIndex);
+    if (!(std::isfinite(peak) && peak > 0)) {
+        return "入力が無音のため（パワーがすべて0）、回帰直線を求められません。";
+    }
+    if (drawing.firstBin == 0) {
+        // The band's ratios of too few points round to no bin at all.
+        return "スペクトルの点が" + FormatInt(state.binCount) +
+               "個しかないため、回帰直線の範囲に点がありません。";
+    }
+    return "回帰直線の範囲に点がないため、回帰直線を求められません。上限・下限周波数を広げてくださ"
+           "い。";
 }

@@ -12,6 +12,7 @@
 
 class TSpectrumState;
 class TXYGraph;
+struct TRunDescription;
 
 // What a drawing reads of the spectrum window's controls.
 struct TSpectrumSettings {
@@ -78,6 +79,14 @@ bool CheckSettings(int flowerBar, int fupperBar, const TSpectrumSettings& settin
                    TMessageOwner owner);
 
 // Draws the spectrum held by `state` with `settings` and, when fileName is not
-// empty, saves the graph as PNG. Messages of CheckSettings go to `owner`.
+// empty, saves the graph as PNG, with the text entries of `run` when given.
+// Messages of CheckSettings go to `owner`.
 TSpectrumDrawing DrawSpectrum(const TSpectrumState& state, const TSpectrumSettings& settings,
-                              const std::string& fileName, TMessageOwner owner);
+                              const std::string& fileName, TMessageOwner owner,
+                              const TRunDescription* run = nullptr);
+
+// Why `drawing`, made from `state`, has no line, for the user: the spectrum
+// is zero everywhere (a silent recording), the spectrum has too few points
+// for the band to hold one, or the band holds no group. Empty when it has a
+// line or nothing was drawn.
+std::string NoLineReason(const TSpectrumState& state, const TSpectrumDrawing& drawing);

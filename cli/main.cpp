@@ -5,6 +5,8 @@
 #include <clocale>
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
+#include <exception>
 #include <functional>
 #include <mutex>
 #include <new>
@@ -247,6 +249,17 @@ int main(int argc, char** argv) {
     // Numbers are formatted without the C library's locale, but keep the
     // process in the C locale for anything else that might consult it.
     std::setlocale(LC_ALL, "C");
+    // With the address space nearly full from the start, even the exception
+    // that reports a failed allocation cannot be allocated, and the runtime
+    // terminates with no exception in flight. That is still out of memory:
+    // say so and exit 1 rather than abort. Anything else keeps the abort.
+    std::set_terminate([] {
+        if (!std::current_exception()) {
+            std::fputs("zittermark-cli: out of memory\n", stderr);
+            std::_Exit(1);
+        }
+        std::abort();
+    });
     OpenMissingStandardDescriptors();
     try {
         return Run(std::vector<std::string>(argv + 1, argv + argc));

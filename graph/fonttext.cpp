@@ -76,6 +76,9 @@ public:
     FT_Library library = nullptr;
     FcConfig* fontconfig = nullptr;
     std::map<std::string, TFontFace*> byName;
+    // The face that draws a character the asking face lacks; nullptr when
+    // no installed face has it.
+    std::map<char32_t, TFontFace*> byCodePoint;
     std::map<std::pair<std::string, int>, std::unique_ptr<TFontFace>> faces;
 };
 
@@ -122,6 +125,24 @@ bool HasJapanese(FcPattern* font) {
            FcLangDifferentLang;
 }
 
+// What the graphs write: digits and signs of the axis labels, the units, the
+// lambda of the slope text and the Japanese of the captions.
+constexpr char32_t kGraphCharacters[] = U"0123456789.-^=+ Hzsecλ±周波数パワー";
+
+// Whether the face has every character the graphs write.
+bool CoversGraphText(FcPattern* font) {
+    FcCharSet* characters = nullptr;
+    if (FcPatternGetCharSet(font, FC_CHARSET, 0, &characters) != FcResultMatch || !characters) {
+        return false;
+    }
+    for (const char32_t* c = kGraphCharacters; *c; ++c) {
+        if (!FcCharSetHasChar(characters, *c)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 enum class TMatchRule { SameFamily, Japanese, Any };
 
 // fontconfig's best match for the pattern, taken only if it satisfies the
@@ -145,7 +166,7 @@ bool MatchFont(FcConfig* config, FcPattern* pattern, TMatchRule rule, const std:
         accepted = HasFamily(font, family);
         break;
     case TMatchRule::Japanese:
-        accepted = HasJapanese(font);
+        accepted = HasJapanese(font) && CoversGraphText(font);
         break;
     case TMatchRule::Any:
         accepted = true;
@@ -175,7 +196,19 @@ std::vector<TFontFile> Candidates(FcConfig* config, const std::string& faceName)
             files.push_back(file);
         }
     }
+    // A Japanese face is asked for by the characters it must draw, so a
+    // face without Latin letters or digits is not taken for the labels.
     FcPattern* japanese = FcNameParse(reinterpret_cast<const FcChar8*>(":lang=ja"));
+    FcCharSet* needed = FcCharSetCreate();
+    if (japanese && needed) {
+        for (const char32_t* c = kGraphCharacters; *c; ++c) {
+            FcCharSetAddChar(needed, *c);
+        }
+        FcPatternAddCharSet(japanese, FC_CHARSET, needed);
+    }
+    if (needed) {
+        FcCharSetDestroy(needed);
+    }
     if (MatchFont(config, japanese, TMatchRule::Japanese, family, file)) {
         files.push_back(file);
     }
@@ -275,6 +308,43 @@ char32_t NextCodePoint(std::string_view text, std::size_t& pos) {
     return value;
 }
 
+// The face that has a character, for a face that lacks it: fontconfig's
+// best match for the character, taken only if it has it. Must be called with
+// the font system's lock held.
+TFontFace* FaceFor(TFontSystem& system, char32_t codePoint) {
+    auto found = system.byCodePoint.find(codePoint);
+    if (found != system.byCodePoint.end()) {
+        return found->second;
+    }
+    TFontFace* face = nullptr;
+    FcPattern* pattern = FcPatternCreate();
+    FcCharSet* wanted = FcCharSetCreate();
+    if (system.fontconfig && pattern && wanted && FcCharSetAddChar(wanted, codePoint) &&
+        FcPatternAddCharSet(pattern, FC_CHARSET, wanted)) {
+        FcConfigSubstitute(system.fontconfig, pattern, FcMatchPattern);
+        FcDefaultSubstitute(pattern);
+        FcResult result = FcResultNoMatch;
+        FcPattern* font = FcFontMatch(system.fontconfig, pattern, &result);
+        if (font) {
+            FcCharSet* has = nullptr;
+            TFontFile file;
+            if (FcPatternGetCharSet(font, FC_CHARSET, 0, &has) == FcResultMatch && has &&
+                FcCharSetHasChar(has, codePoint) && FileOf(font, file)) {
+                face = LoadFace(system, file);
+            }
+            FcPatternDestroy(font);
+        }
+    }
+    if (wanted) {
+        FcCharSetDestroy(wanted);
+    }
+    if (pattern) {
+        FcPatternDestroy(pattern);
+    }
+    system.byCodePoint.emplace(codePoint, face);
+    return face;
+}
+
 // The glyph of a character at a height, rendered on first use. Must be called
 // with the font system's lock held. A glyph FreeType cannot load is stored
 // empty, with no advance, so it is not retried.
@@ -284,8 +354,19 @@ const TGlyph* GlyphOf(const TFontFace& font, int height, char32_t codePoint) {
     if (found != font.glyphs.end()) {
         return found->second.get();
     }
-    auto glyph = std::make_unique<TGlyph>();
     FT_Face face = font.face;
+    // A character the face lacks is drawn by a face that has it, at the same
+    // cell height and on the same baseline, instead of as an empty box.
+    if (codePoint >= 0x20 && FT_Get_Char_Index(face, codePoint) == 0) {
+        TFontFace* other = FaceFor(FontSystem(), codePoint);
+        if (other != nullptr && other != &font) {
+            auto borrowed = std::make_unique<TGlyph>(*GlyphOf(*other, height, codePoint));
+            const TGlyph* result = borrowed.get();
+            font.glyphs.emplace(key, std::move(borrowed));
+            return result;
+        }
+    }
+    auto glyph = std::make_unique<TGlyph>();
     bool sized = true;
     if (font.currentHeight != height) {
         int64_t total = font.ascent + font.descent;

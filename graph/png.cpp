@@ -38,7 +38,7 @@ void NoFlush(png_structp) {}
 
 // Encodes into sink->bytes; false on any libpng error. Kept free of C++
 // objects so the longjmp skips no destructor.
-bool EncodeInto(const TBitmap& bitmap, TPngSink* sink) {
+bool EncodeInto(const TBitmap& bitmap, png_text* text, int textCount, TPngSink* sink) {
     png_structp png =
         png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, SilentError, SilentWarning);
     if (!png) {
@@ -62,6 +62,9 @@ bool EncodeInto(const TBitmap& bitmap, TPngSink* sink) {
     png_set_IHDR(png, info, static_cast<png_uint_32>(bitmap.Width()),
                  static_cast<png_uint_32>(bitmap.Height()), 8, PNG_COLOR_TYPE_RGB,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
+    if (textCount > 0) {
+        png_set_text(png, info, text, textCount);
+    }
     png_write_info(png, info);
     const png_byte* row = bitmap.Rgb().data();
     const png_size_t stride = static_cast<png_size_t>(bitmap.Width()) * 3;
@@ -73,23 +76,67 @@ bool EncodeInto(const TBitmap& bitmap, TPngSink* sink) {
     return !sink->failed;
 }
 
+bool IsAscii(const std::string& text) {
+    for (char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// A keyword PNG allows: 1 to 79 characters of printable Latin-1, no leading,
+// trailing or double space.
+bool IsKeyword(const std::string& key) {
+    if (key.empty() || key.size() > 79 || key.front() == ' ' || key.back() == ' ' ||
+        key.find("  ") != std::string::npos) {
+        return false;
+    }
+    for (char c : key) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u > 0x7E) {
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
-std::string EncodePng(const TBitmap& bitmap) {
+std::string EncodePng(const TBitmap& bitmap, const TPngText& text) {
     // PNG has no empty images.
     if (bitmap.Width() <= 0 || bitmap.Height() <= 0) {
         return std::string();
     }
+    // libpng takes the entries as mutable C strings; it only reads them.
+    std::vector<png_text> entries(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto& [key, value] = text[i];
+        if (!IsKeyword(key)) {
+            return std::string();
+        }
+        png_text& entry = entries[i];
+        entry = png_text{};
+        entry.compression = IsAscii(value) ? PNG_TEXT_COMPRESSION_NONE : PNG_ITXT_COMPRESSION_NONE;
+        entry.key = const_cast<char*>(key.c_str());
+        entry.text = const_cast<char*>(value.c_str());
+        if (entry.compression == PNG_TEXT_COMPRESSION_NONE) {
+            entry.text_length = value.size();
+        } else {
+            entry.itxt_length = value.size();
+        }
+    }
     std::string bytes;
     TPngSink sink{&bytes, false};
-    if (!EncodeInto(bitmap, &sink)) {
+    if (!EncodeInto(bitmap, entries.data(), static_cast<int>(entries.size()), &sink)) {
         return std::string();
     }
     return bytes;
 }
 
-bool SavePng(const TBitmap& bitmap, const std::string& fileName, std::string* error) {
-    std::string bytes = EncodePng(bitmap);
+bool SavePng(const TBitmap& bitmap, const std::string& fileName, std::string* error,
+             const TPngText& text) {
+    std::string bytes = EncodePng(bitmap, text);
     if (bytes.empty()) {
         if (error) {
             *error = "the image could not be encoded as PNG";

@@ -437,6 +437,7 @@ void TXYGraph::AutoRange(const double* xs, const double* ys, int n) {
     AutoYRange(ys, n);
 }
 
-bool TXYGraph::SaveAsPng(const std::string& fileName, std::string* error) const {
-    return SavePng(bitmap, fileName, error);
+bool TXYGraph::SaveAsPng(const std::string& fileName, std::string* error,
+                         const TPngText& text) const {
+    return SavePng(bitmap, fileName, error, text);
 }

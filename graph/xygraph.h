@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "graph/canvas.h"
+#include "graph/png.h"
 #include "graph/virtualcoordinates.h"
 
 // The face a graph's labels and texts start with.
@@ -49,7 +50,8 @@ public:
 
     // Writes the bitmap as an 8-bit RGB PNG through a temporary file and a
     // rename. Returns false on failure, an existing file left intact.
-    bool SaveAsPng(const std::string& fileName, std::string* error = nullptr) const;
+    bool SaveAsPng(const std::string& fileName, std::string* error = nullptr,
+                   const TPngText& text = {}) const;
 
     // The tick label of a value: its number text, after "10^" when log.
     static std::string LabelText(double value, bool log);

@@ -11,9 +11,13 @@
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QSpinBox>
+#include <QStyle>
 #include <QStyleFactory>
 #include <QStyleOptionGroupBox>
 #include <QStyleOptionSpinBox>
@@ -137,6 +141,104 @@ void SetHint(QWidget* widget, const std::string& hint) {
 }
 
 } // namespace
+
+void AddShortcut(QWidget* window, const QKeySequence& keys, const std::function<void()>& handler) {
+    auto* shortcut = new QShortcut(keys, window);
+    shortcut->setContext(Qt::WindowShortcut);
+    QObject::connect(shortcut, &QShortcut::activated, window, Handler(handler));
+}
+
+QString CaptionWithFile(const std::string& caption, const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (name.empty()) {
+        return Text(caption);
+    }
+    return Text(caption + " — " + name);
+}
+
+// The height of a title bar, for a window whose frame is not known yet.
+constexpr int kAssumedTitleBar = 32;
+
+QPoint PlaceBeside(const QRect& owner, const QSize& outer, const QRect& area) {
+    const int rightRoom = area.right() - owner.right();
+    const int leftRoom = owner.left() - area.left();
+    int x;
+    if (outer.width() <= rightRoom) {
+        x = owner.right() + 1;
+    } else if (outer.width() <= leftRoom) {
+        x = owner.left() - outer.width();
+    } else {
+        x = rightRoom >= leftRoom ? owner.right() + 1 : owner.left() - outer.width();
+    }
+    x = std::max(area.left(), std::min(x, area.right() + 1 - outer.width()));
+    int y = std::max(area.top(), std::min(owner.top(), area.bottom() + 1 - outer.height()));
+    return QPoint(x, y);
+}
+
+QScrollArea* FitIntoArea(QWidget* window, const QSize& area) {
+    const QSize designed = window->size();
+    if (window->property("zmFitted").toBool() ||
+        (designed.width() <= area.width() && designed.height() <= area.height())) {
+        return nullptr;
+    }
+    window->setProperty("zmFitted", true);
+    auto* content = new QWidget;
+    content->setObjectName(window->objectName() + "Content");
+    content->setFixedSize(designed);
+    const QList<QWidget*> children =
+        window->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+    for (QWidget* child : children) {
+        if (child->isWindow()) {
+            continue;
+        }
+        const bool hidden = child->isHidden();
+        const QRect place = child->geometry();
+        child->setParent(content);
+        child->setGeometry(place);
+        child->setVisible(!hidden);
+    }
+    auto* box = new QScrollArea(window);
+    box->setObjectName(window->objectName() + "ScrollBox");
+    box->setFrameStyle(QFrame::NoFrame);
+    box->setWidgetResizable(false);
+    box->setWidget(content);
+    // The scroll bars take room of their own: the window gives up the
+    // dimension it lacks and keeps the other, plus a bar's width.
+    const int bar = window->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    QSize fitted = designed;
+    if (designed.width() > area.width()) {
+        fitted.setWidth(area.width());
+        fitted.setHeight(std::min(area.height(), designed.height() + bar));
+    }
+    if (fitted.height() > area.height() || designed.height() > area.height()) {
+        fitted.setHeight(area.height());
+        fitted.setWidth(std::min(area.width(), std::max(fitted.width(), designed.width() + bar)));
+    }
+    window->setFixedSize(fitted);
+    box->setGeometry(0, 0, fitted.width(), fitted.height());
+    box->show();
+    return box;
+}
+
+void FitIntoScreen(QWidget* window) {
+    QScreen* screen = window->screen();
+    if (screen == nullptr) {
+        return;
+    }
+    QSize frame = window->frameGeometry().size() - window->size();
+    if (frame.width() <= 0 && frame.height() <= 0) {
+        frame = QSize(0, kAssumedTitleBar);
+    }
+    FitIntoArea(window, screen->availableGeometry().size() - frame);
+}
+
+QString RichToolTip(const std::string& plain) {
+    QString html = Text(plain).toHtmlEscaped();
+    html.replace("β_DFA", "β<sub>DFA</sub>");
+    html.replace("\n", "<br>");
+    return "<p style=\"white-space:pre\">" + html + "</p>";
+}
 
 QFont UiFont() {
     QFont font;

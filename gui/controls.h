@@ -22,6 +22,11 @@ class QLabel;
 class QPushButton;
 class QRadioButton;
 class QSlider;
+class QKeySequence;
+class QPoint;
+class QRect;
+class QScrollArea;
+class QSize;
 class QSpinBox;
 class QWidget;
 class TBitmap;
@@ -61,6 +66,35 @@ void RunHandler(const std::function<void()>& handler);
 template <class F> auto Handler(F handler) {
     return [handler]() { RunHandler(handler); };
 }
+
+// A key combination that runs `handler` (through RunHandler) while `window`
+// is the active window, whichever of its controls has the focus.
+void AddShortcut(QWidget* window, const QKeySequence& keys, const std::function<void()>& handler);
+
+// A window's caption followed by the name of the file it shows, without the
+// folder: "caption — name"; the caption alone for an empty path.
+QString CaptionWithFile(const std::string& caption, const std::string& path);
+
+// Where a window of `outer` size goes beside `owner` (both frames included)
+// within `area`: to its right, else to its left, else on the side with more
+// room, top edges level; always brought inside the area as far as it fits.
+QPoint PlaceBeside(const QRect& owner, const QSize& outer, const QRect& area);
+
+// Fits a fixed-size window into `area` (its client size there): when it
+// fits, nothing changes, so the designed geometry stays exact. Otherwise its
+// controls move, as they stand, into a scroll box that fills the window, and
+// the window shrinks to the area where it lacks room, so every control can
+// still be reached. Returns the scroll box, or null when the window fits or
+// was fitted before.
+QScrollArea* FitIntoArea(QWidget* window, const QSize& area);
+
+// FitIntoArea with the available area of the window's screen less its frame
+// (a title bar's worth when the frame is not known yet).
+void FitIntoScreen(QWidget* window);
+
+// A plain multi-line text as a rich-text tooltip: lines kept as they are,
+// "β_DFA" written as β with a lowered DFA.
+QString RichToolTip(const std::string& plain);
 
 // Places a widget at left, top with width x height, relative to its parent.
 void Place(QWidget* widget, int left, int top, int width, int height);

@@ -106,6 +106,13 @@ int RunZittermark(const QStringList& arguments) {
 
     TSingleInstance guard;
     if (!guard.TryAcquire()) {
+        // A file the user opened goes to the instance that runs; without one
+        // (or with an instance that cannot take it) the box says why nothing
+        // starts.
+        if (!file.isEmpty() &&
+            HandFileToRunningInstance(InstanceSocketPath(), QFileInfo(file).absoluteFilePath())) {
+            return 0;
+        }
         ShowAlreadyRunningBox();
         return 1;
     }
@@ -114,6 +121,16 @@ int RunZittermark(const QStringList& arguments) {
 
     try {
         CreateForms();
+        TInstanceServer handOver(InstanceSocketPath(), [](const QString& handed) {
+            if (MainForm == nullptr) {
+                return;
+            }
+            MainForm->WaveFileBox->setText(handed);
+            MainForm->setWindowState(MainForm->windowState() & ~Qt::WindowMinimized);
+            MainForm->show();
+            MainForm->raise();
+            MainForm->activateWindow();
+        });
         if (!file.isEmpty()) {
             MainForm->WaveFileBox->setText(QFileInfo(file).absoluteFilePath());
         }

@@ -218,6 +218,9 @@ TMainForm::TMainForm() {
     for (QWidget* child : findChildren<QWidget*>()) {
         child->setAcceptDrops(false);
     }
+    AddShortcut(this, QKeySequence(Qt::CTRL | Qt::Key_O), [this] { WaveFileSelectButtonClick(); });
+    AddShortcut(this, QKeySequence(Qt::Key_F1), [this] { JumpManualButtonClick(); });
+    AddShortcut(this, QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { close(); });
     FormCreate();
 }
 
@@ -247,7 +250,8 @@ void TMainForm::CenterOnScreen() {
 void TMainForm::FormShow() {
     TSettingsLocation location = SettingsLocation();
     iniFileName = location.iniFileName;
-    TDirectories directories = ReadSettings(location);
+    TIniFile file;
+    TDirectories directories = ReadSettings(location, &file);
     waveDir = directories.waveDir;
     imageDir = directories.imageDir;
     csvDir = directories.csvDir;
@@ -255,11 +259,116 @@ void TMainForm::FormShow() {
     SamplingViewForm->SetImageDir(imageDir);
     SpectrumViewForm->SetImageDir(imageDir);
     SpectrumViewForm->UpdateBandLabels(0.025);
+    ApplyPreferences(file);
+}
+
+namespace {
+
+// Keys of the preferences section.
+struct TSpinKey {
+    const char* key;
+    QSpinBox* box;
+};
+
+// A window at a remembered place, brought inside the screen area as far as
+// it fits (a screen may have gone since).
+void MoveToRemembered(QWidget* window, const TIniFile& file, const char* leftKey,
+                      const char* topKey) {
+    const std::optional<int> left = ReadInteger(file, kPreferencesSection, leftKey);
+    const std::optional<int> top = ReadInteger(file, kPreferencesSection, topKey);
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (!left || !top || screen == nullptr) {
+        return;
+    }
+    const QRect area = screen->availableGeometry();
+    const QSize outer = window->frameGeometry().size();
+    window->move(std::max(area.left(), std::min(*left, area.right() + 1 - outer.width())),
+                 std::max(area.top(), std::min(*top, area.bottom() + 1 - outer.height())));
+}
+
+void StorePosition(TIniFile& file, QWidget* window, const char* leftKey, const char* topKey) {
+    WriteInteger(file, kPreferencesSection, leftKey, window->frameGeometry().x());
+    WriteInteger(file, kPreferencesSection, topKey, window->frameGeometry().y());
+}
+
+} // namespace
+
+void TMainForm::ApplyPreferences(const TIniFile& file) {
+    const char* section = kPreferencesSection;
+    // The user's values go into the boxes as the detailed mode shows them;
+    // the mode read last decides what the boxes show.
+    SetModeControls(kDetailedMode);
+    const TSpinKey spins[] = {{"SampleTime", SampleTimeBox},
+                              {"Bias", BiasBox},
+                              {"FrequencyUpper", SpectrumViewForm->FupperBox},
+                              {"FrequencyLower", SpectrumViewForm->FlowerBox},
+                              {"PowerUpper", SpectrumViewForm->PupperBox},
+                              {"PowerLower", SpectrumViewForm->PlowerBox},
+                              {"GraphWidth", SpectrumViewForm->HorzSizeBox},
+                              {"GraphHeight", SpectrumViewForm->VertSizeBox}};
+    for (const TSpinKey& spin : spins) {
+        spin.box->setValue(ReadInteger(file, section, spin.key, spin.box->minimum(),
+                                       spin.box->maximum(), spin.box->value()));
+    }
+    WindowFunctionBox->setCurrentIndex(ReadInteger(file, section, "WindowFunction", 0,
+                                                   WindowFunctionBox->count() - 1,
+                                                   WindowFunctionBox->currentIndex()));
+    TRadioGroup* DrawMethodBox = SpectrumViewForm->DrawMethodBox;
+    DrawMethodBox->SetItemIndex(ReadInteger(
+        file, section, "DrawMethod", 0, DrawMethodBox->Count() - 1, DrawMethodBox->ItemIndex()));
+    SamplingModeBox->SetItemIndex(ReadInteger(file, section, "SamplingMode", 0,
+                                              SamplingModeBox->Count() - 1,
+                                              SamplingModeBox->ItemIndex()));
+    AnalyzeModeBox->SetItemIndex(
+        ReadInteger(file, section, "AnalyzeMode", 0, AnalyzeModeBox->Count() - 1, kEasyMode));
+    SetModeControls(AnalyzeModeBox->ItemIndex());
+    TSpectrumState& band = SpectrumViewForm->state;
+    const int upper = ReadInteger(file, section, "BandUpperBar", -50, 0, band.UpperBarPosition());
+    const int lower = ReadInteger(file, section, "BandLowerBar", -50, 0, band.LowerBarPosition());
+    band.SetUpperBarPosition(upper);
+    band.SetLowerBarPosition(lower);
+    MoveToRemembered(this, file, "MainLeft", "MainTop");
+    MoveToRemembered(SpectrumViewForm, file, "SpectrumLeft", "SpectrumTop");
+    if (ReadInteger(file, section, "SpectrumLeft")) {
+        SpectrumViewForm->KeepPlace();
+    }
+    if (ReadInteger(file, section, "SamplingLeft") && ReadInteger(file, section, "SamplingTop")) {
+        MoveToRemembered(SamplingViewForm, file, "SamplingLeft", "SamplingTop");
+        SamplingViewForm->KeepPlace();
+    }
+}
+
+void TMainForm::StorePreferences(TIniFile& file) {
+    const char* section = kPreferencesSection;
+    const TUserValues user = UserValues();
+    WriteInteger(file, section, "AnalyzeMode", AnalyzeModeBox->ItemIndex());
+    WriteInteger(file, section, "SamplingMode", SamplingModeBox->ItemIndex());
+    WriteInteger(file, section, "SampleTime", user.sampleTime);
+    WriteInteger(file, section, "Bias", user.bias);
+    WriteInteger(file, section, "WindowFunction", user.windowFunction);
+    const TSpectrumSettings settings = SpectrumViewForm->Settings();
+    WriteInteger(file, section, "FrequencyUpper", settings.FupperBox);
+    WriteInteger(file, section, "FrequencyLower", settings.FlowerBox);
+    WriteInteger(file, section, "PowerUpper", settings.PupperBox);
+    WriteInteger(file, section, "PowerLower", settings.PlowerBox);
+    WriteInteger(file, section, "GraphWidth", settings.HorzSizeBox);
+    WriteInteger(file, section, "GraphHeight", settings.VertSizeBox);
+    WriteInteger(file, section, "DrawMethod", settings.DrawMethodBox);
+    WriteInteger(file, section, "BandUpperBar", SpectrumViewForm->state.UpperBarPosition());
+    WriteInteger(file, section, "BandLowerBar", SpectrumViewForm->state.LowerBarPosition());
+    StorePosition(file, this, "MainLeft", "MainTop");
+    if (SpectrumViewForm->HasPlace()) {
+        StorePosition(file, SpectrumViewForm, "SpectrumLeft", "SpectrumTop");
+    }
+    if (SamplingViewForm->HasPlace()) {
+        StorePosition(file, SamplingViewForm, "SamplingLeft", "SamplingTop");
+    }
 }
 
 void TMainForm::FormClose() {
     imageDir = SpectrumViewForm->imageDir;
-    WriteSettings(iniFileName, TDirectories{waveDir, imageDir, csvDir, sampleDir});
+    WriteSettings(iniFileName, TDirectories{waveDir, imageDir, csvDir, sampleDir},
+                  [this](TIniFile& file) { StorePreferences(file); });
 }
 
 void TMainForm::FormDestroy() {
@@ -273,14 +382,34 @@ void TMainForm::FormDestroy() {
 void TMainForm::SetModeControls(int mode) {
     const bool easy = mode == kEasyMode;
     const bool detailed = !easy && mode != kFixedMode;
+    // The greyed boxes of the easy mode show what it uses; the user's own
+    // values are kept aside and come back in the other modes.
+    if (easy && !showingEasyValues) {
+        userValues = TUserValues{SpinValue(SampleTimeBox), SpinValue(BiasBox),
+                                 WindowFunctionBox->currentIndex()};
+        SampleTimeBox->setValue(kEasySampleTimeMs);
+        BiasBox->setValue(kEasyBias);
+        WindowFunctionBox->setCurrentIndex(kHammingWindow);
+        showingEasyValues = true;
+    } else if (!easy && showingEasyValues) {
+        SampleTimeBox->setValue(userValues.sampleTime);
+        BiasBox->setValue(userValues.bias);
+        WindowFunctionBox->setCurrentIndex(userValues.windowFunction);
+        showingEasyValues = false;
+    }
     SampleTimeBox->setEnabled(!easy);
     BiasBox->setEnabled(!easy && UsesLevel(SamplingModeBox->ItemIndex()));
     SamplingStartButton->setEnabled(detailed);
     SampleLoadButton->setEnabled(detailed);
-    if (easy) {
-        WindowFunctionBox->setCurrentIndex(kHammingWindow);
-    }
     WindowFunctionBox->setEnabled(!easy);
+}
+
+TMainForm::TUserValues TMainForm::UserValues() {
+    if (showingEasyValues) {
+        return userValues;
+    }
+    return TUserValues{SpinValue(SampleTimeBox), SpinValue(BiasBox),
+                       WindowFunctionBox->currentIndex()};
 }
 
 void TMainForm::SetWaveFile(const std::string& name) {
@@ -305,15 +434,19 @@ void TMainForm::SamplingStartButtonClick() {
         return;
     }
     CommonForm->recording = file;
-    ShowSeries();
+    ShowSeries(file);
 }
 
-void TMainForm::ShowSeries() {
+void TMainForm::ShowSeries(const std::string& source) {
+    seriesSource = source;
+    SamplingViewForm->setWindowTitle(CaptionWithFile(kSamplingCaption, source));
     SpectrumViewForm->UpdateBandLabels(series.period);
     SamplingViewForm->values = series.values.get();
     SamplingViewForm->count = series.count;
     SamplingViewForm->period = series.period;
     SamplingViewForm->SetUnit(series.unit);
+    SamplingViewForm->run = TRunDescription{source, AnalyzeModeBox->ItemIndex(), series.unit,
+                                            series.period, WindowFunctionBox->currentIndex()};
     SamplingViewForm->UpdateStatistics(series.Average(), series.Maximum());
     SamplingViewForm->DrawSamplingGraph("");
     SamplingViewForm->ShowModal(this);
@@ -333,6 +466,7 @@ void TMainForm::FFTStartButtonClick() {
             return;
         }
         CommonForm->recording = file;
+        seriesSource = file;
     }
     TSpectrumState& view = SpectrumViewForm->state;
     if (RunSpectrumStage(series, mode, WindowFunctionBox->currentIndex(), view, fft, dataFraction,
@@ -343,10 +477,13 @@ void TMainForm::FFTStartButtonClick() {
     SpectrumViewForm->SetShownRun(
         TShownRun{std::vector<double>(series.values.get(), series.values.get() + series.count),
                   series.period, WindowFunctionBox->currentIndex()});
+    SpectrumViewForm->setWindowTitle(CaptionWithFile(kSpectrumCaption, seriesSource));
+    SpectrumViewForm->run = TRunDescription{seriesSource, mode, series.unit, series.period,
+                                            WindowFunctionBox->currentIndex()};
     SpectrumViewForm->DrawSpectrum("");
-    if (!SpectrumViewForm->isVisible()) {
-        SpectrumViewForm->ShowModeless();
-    }
+    // Each new result brings the window to the front, beside this one the
+    // first time it opens.
+    SpectrumViewForm->ShowBeside(this);
 }
 
 void TMainForm::SampleSaveButtonClick() {
@@ -382,7 +519,7 @@ void TMainForm::LoadSampleFile(const std::string& name) {
         return;
     }
     sampleDir = FolderOf(name);
-    ShowSeries();
+    ShowSeries(name);
 }
 
 void TMainForm::SpectrumSaveButtonClick() {
@@ -407,7 +544,7 @@ void TMainForm::SpectrumSaveButtonClick() {
 
 void TMainForm::ShowSpectrumViewButtonClick() {
     if (!SpectrumViewForm->isVisible()) {
-        SpectrumViewForm->ShowModeless();
+        SpectrumViewForm->ShowBeside(this);
     }
 }
 
@@ -455,6 +592,7 @@ void TMainForm::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (!shown) {
         shown = true;
+        FitIntoScreen(this);
         CenterOnScreen();
         RunHandler([this] { FormShow(); });
     }

@@ -22,6 +22,7 @@ class QLineEdit;
 class QPushButton;
 class QSpinBox;
 class QUrl;
+class TIniFile;
 class TRadioGroup;
 
 // Opens a URL for the user; returns false when nothing could open it.
@@ -60,6 +61,16 @@ public:
 
     // Control states of an analysis mode: 0 easy, 2 fixed, otherwise detailed.
     void SetModeControls(int mode);
+    // What the user set in the period and level boxes and the window
+    // function list; in the easy mode the boxes show the mode's values and
+    // these are kept aside.
+    struct TUserValues {
+        int sampleTime = 25;
+        int bias = 0;
+        int windowFunction = 2;
+    };
+    TUserValues UserValues();
+
     // WaveFileBox := name; waveDir := folder of name.
     void SetWaveFile(const std::string& name);
     // Loads a sample file and shows it as a sampling run does; the loader
@@ -80,6 +91,9 @@ public:
     std::string sampleDir;
     double fftPeriod = 0.0;
     double dataFraction = 0.0;
+    // The file the series came from: the recording sampled or the sample
+    // file loaded; the result windows name it in their titles.
+    std::string seriesSource;
 
     QGroupBox* GroupBox3;
     QLineEdit* WaveFileBox;
@@ -116,12 +130,24 @@ protected:
 private:
     // The display steps after a sampling run or a load: band labels, the
     // sampling window's borrowed fields, statistics, graph, modal showing.
-    void ShowSeries();
+    void ShowSeries(const std::string& source);
+    // What the user set and where the windows stood, from the preferences
+    // section, each value brought into its control's range; a missing or
+    // unreadable key leaves the control as it is.
+    void ApplyPreferences(const TIniFile& file);
+    void StorePreferences(TIniFile& file);
     // Centres the window, frame included, on the primary screen.
     void CenterOnScreen();
 
     bool shown = false;
+    bool showingEasyValues = false;
+    TUserValues userValues;
 };
+
+// What the greyed boxes show in the easy mode: its period and its level of
+// 2^-12 of full scale in steps of 1/32768.
+constexpr int kEasySampleTimeMs = 25;
+constexpr int kEasyBias = 8;
 
 extern TMainForm* MainForm;
 

@@ -13,6 +13,8 @@
 
 TSamplingViewForm* SamplingViewForm = nullptr;
 
+const char* const kSamplingCaption = "サンプリングウィンドウ";
+
 namespace {
 
 TModalRunner& Runner() {
@@ -36,7 +38,7 @@ TModalRunner SetModalRunner(TModalRunner runner) {
 
 TSamplingViewForm::TSamplingViewForm() {
     setObjectName("SamplingViewForm");
-    setWindowTitle(Text("サンプリングウィンドウ"));
+    setWindowTitle(Text(kSamplingCaption));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
@@ -72,6 +74,8 @@ TSamplingViewForm::TSamplingViewForm() {
     connect(GraphSaveButton, &QPushButton::clicked, this,
             Handler([this] { GraphSaveButtonClick(); }));
     connect(OkButton, &QPushButton::clicked, this, &QDialog::accept);
+    AddShortcut(this, QKeySequence(Qt::CTRL | Qt::Key_S), [this] { GraphSaveButtonClick(); });
+    AddShortcut(this, QKeySequence(Qt::CTRL | Qt::Key_W), [this] { reject(); });
 
     FormCreate();
 }
@@ -105,7 +109,8 @@ QSize TSamplingViewForm::GraphSize() const {
 bool TSamplingViewForm::DrawSamplingGraph(const std::string& fileName, std::string* error) {
     const QSize size = GraphSize();
     TSamplingDrawing drawing =
-        ::DrawSamplingGraph(values, count, period, unit, size.width(), size.height(), fileName);
+        ::DrawSamplingGraph(values, count, period, unit, size.width(), size.height(), fileName,
+                            fileName.empty() ? TPngText{} : SeriesPngText(run));
     if (drawing.graph) {
         const TBitmap& bitmap = drawing.graph->bitmap;
         SamplingDataGraph->setPixmap(QPixmap::fromImage(ToImage(bitmap)));
@@ -139,13 +144,14 @@ void TSamplingViewForm::GraphSaveButtonClick() {
 
 int TSamplingViewForm::ShowModal(QWidget* owner) {
     centreOver = owner;
+    FitIntoScreen(this);
     CentreOverOwner();
     const TModalRunner& runner = Runner();
     return runner ? runner(*this) : exec();
 }
 
 void TSamplingViewForm::CentreOverOwner() {
-    if (centreOver == nullptr) {
+    if (centreOver == nullptr || keepPlace) {
         return;
     }
     // The whole window, frame included, over the owner's; the frame is
@@ -154,6 +160,14 @@ void TSamplingViewForm::CentreOverOwner() {
     const QRect over = centreOver->frameGeometry();
     move(over.x() + (over.width() - outer.width()) / 2,
          over.y() + (over.height() - outer.height()) / 2);
+    centredAt = pos();
+}
+
+void TSamplingViewForm::done(int result) {
+    if (isVisible() && !keepPlace && pos() != centredAt) {
+        keepPlace = true;
+    }
+    QDialog::done(result);
 }
 
 void TSamplingViewForm::showEvent(QShowEvent* event) {

@@ -6,8 +6,11 @@
 // period and unit that the main window refreshes before every showing.
 
 #include <QDialog>
+#include <QPoint>
 #include <functional>
 #include <string>
+
+#include "analysis/pngtext.h"
 
 class QLabel;
 class QPushButton;
@@ -44,6 +47,11 @@ public:
     // Shows the window modally, centred over `owner`; returns when the user
     // has closed it.
     int ShowModal(QWidget* owner);
+    // The window stays where it was moved to (a remembered place) instead
+    // of being centred over its owner; after a showing it stays where the
+    // user left it.
+    void KeepPlace() { keepPlace = true; }
+    bool HasPlace() const { return keepPlace; }
 
     // The size the graph is drawn at: the scroll box's client area.
     QSize GraphSize() const;
@@ -62,14 +70,22 @@ public:
     double period = 0.0;
     std::string unit;
     std::string imageDir;
+    // The run the series comes from, written into a saved graph.
+    TRunDescription run;
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // A window the user moved away from its centred place keeps its place.
+    void done(int result) override;
 
 private:
     void CentreOverOwner();
 
     QWidget* centreOver = nullptr;
+    bool keepPlace = false;
+    QPoint centredAt;
 };
 
 extern TSamplingViewForm* SamplingViewForm;
+
+extern const char* const kSamplingCaption;

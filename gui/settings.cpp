@@ -30,8 +30,17 @@ TSettingsLocation SettingsLocation() {
     return location;
 }
 
-TDirectories ReadSettings(const TSettingsLocation& location) {
+TDirectories ReadSettings(const TSettingsLocation& location, TIniFile* read) {
     TIniFile file;
+    struct THandOver {
+        TIniFile& file;
+        TIniFile* read;
+        ~THandOver() {
+            if (read) {
+                *read = file;
+            }
+        }
+    } handOver{file, read};
     if (location.iniFileName.empty()) {
         Report("cannot determine the settings folder;", "the defaults apply", "");
     } else {
@@ -49,7 +58,8 @@ TDirectories ReadSettings(const TSettingsLocation& location) {
     return ReadDirectories(file, location.documentsDir);
 }
 
-bool WriteSettings(const std::string& iniFileName, const TDirectories& directories) {
+bool WriteSettings(const std::string& iniFileName, const TDirectories& directories,
+                   const std::function<void(TIniFile&)>& more) {
     if (iniFileName.empty()) {
         Report("cannot save the settings:", "no settings folder", "");
         return false;
@@ -58,6 +68,9 @@ bool WriteSettings(const std::string& iniFileName, const TDirectories& directori
     TIniFile file;
     LoadIniFile(iniFileName, file);
     WriteDirectories(file, directories);
+    if (more) {
+        more(file);
+    }
     std::string error;
     if (!SaveIniFile(iniFileName, file, &error)) {
         Report("cannot save the settings file", iniFileName, error);

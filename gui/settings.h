@@ -7,6 +7,7 @@
 // that cannot be read or written is reported once on stderr; the program
 // goes on with the defaults, and closing never depends on it.
 
+#include <functional>
 #include <string>
 
 #include "gui/settingsfile.h"
@@ -24,9 +25,13 @@ TSettingsLocation SettingsLocation();
 // Reads the settings: creates the settings folder with its missing parents,
 // then reads the four folders from `location.iniFileName` (a missing file,
 // section or key reads as the documents folder).
-TDirectories ReadSettings(const TSettingsLocation& location);
+// The whole file read goes to `file` when given (empty when it could not be
+// read).
+TDirectories ReadSettings(const TSettingsLocation& location, TIniFile* file = nullptr);
 
 // Writes the four keys into `iniFileName`, keeping whatever else the file
 // holds. Returns false (after a line on stderr) when the file cannot be
 // written or no settings file is known.
-bool WriteSettings(const std::string& iniFileName, const TDirectories& directories);
+// `more` then adds what else the windows keep.
+bool WriteSettings(const std::string& iniFileName, const TDirectories& directories,
+                   const std::function<void(TIniFile&)>& more = nullptr);

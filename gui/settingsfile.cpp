@@ -4,12 +4,14 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <limits>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "base/safefile.h"
 
 const char* const kDirectoriesSection = "Directories";
+const char* const kPreferencesSection = "Preferences";
 const char* const kWaveDirKey = "WaveDir";
 const char* const kImageDirKey = "ImageDir";
 const char* const kCsvDirKey = "CsvDir";
@@ -290,4 +292,43 @@ TIniLoadResult LoadIniFile(const std::string& path, TIniFile& file, std::string*
 
 bool SaveIniFile(const std::string& path, const TIniFile& file, std::string* error) {
     return WriteFileAtomically(path, file.Text(), error);
+}
+
+std::optional<int> ReadInteger(const TIniFile& file, std::string_view section,
+                               std::string_view key) {
+    const std::optional<std::string> value = file.Read(section, key);
+    if (!value) {
+        return std::nullopt;
+    }
+    std::string_view text = *value;
+    bool negative = false;
+    if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    if (text.empty()) {
+        return std::nullopt;
+    }
+    // Digits are summed with saturation, so any length of text is fine.
+    long long magnitude = 0;
+    constexpr long long kBeyond = 1LL << 40;
+    for (char c : text) {
+        if (c < '0' || c > '9') {
+            return std::nullopt;
+        }
+        magnitude = std::min(kBeyond, magnitude * 10 + (c - '0'));
+    }
+    const long long number = negative ? -magnitude : magnitude;
+    return static_cast<int>(std::clamp<long long>(number, std::numeric_limits<int>::min(),
+                                                  std::numeric_limits<int>::max()));
+}
+
+int ReadInteger(const TIniFile& file, std::string_view section, std::string_view key, int minimum,
+                int maximum, int fallback) {
+    const std::optional<int> value = ReadInteger(file, section, key);
+    return value ? std::clamp(*value, minimum, maximum) : fallback;
+}
+
+void WriteInteger(TIniFile& file, std::string_view section, std::string_view key, int value) {
+    file.Write(section, key, std::to_string(value));
 }

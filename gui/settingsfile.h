@@ -91,6 +91,23 @@ TDirectories ReadDirectories(const TIniFile& file, const std::string& defaultDir
 // Writes the four keys in that order.
 void WriteDirectories(TIniFile& file, const TDirectories& directories);
 
+// The section after "Directories" that keeps what the user set in the
+// windows and where the windows stood.
+extern const char* const kPreferencesSection; // "Preferences"
+
+// A key holding a whole decimal number (an optional sign and digits, blanks
+// around it dropped): its value, a number beyond the range of int brought to
+// the nearer end; nullopt for a missing key or any other text.
+std::optional<int> ReadInteger(const TIniFile& file, std::string_view section,
+                               std::string_view key);
+
+// The same brought into minimum ... maximum; `fallback` when ReadInteger
+// gives nothing.
+int ReadInteger(const TIniFile& file, std::string_view section, std::string_view key, int minimum,
+                int maximum, int fallback);
+
+void WriteInteger(TIniFile& file, std::string_view section, std::string_view key, int value);
+
 enum class TIniLoadResult {
     Loaded,   // the file was read
     Missing,  // there is no such file: reads as empty

@@ -1,8 +1,11 @@
 #include "gui/singleinstance.h"
 
 #include <QDir>
+#include <QLocalServer>
+#include <QLocalSocket>
 #include <QMessageBox>
 #include <QStandardPaths>
+#include <cstdio>
 #include <unistd.h>
 
 #include "gui/controls.h"
@@ -55,6 +58,81 @@ void TSingleInstance::Release() {
 
 bool TSingleInstance::Held() const {
     return lock.isLocked();
+}
+
+std::string InstanceSocketPath(const std::string& lockPath) {
+    const std::string suffix = ".lock";
+    if (lockPath.size() >= suffix.size() &&
+        lockPath.compare(lockPath.size() - suffix.size(), suffix.size(), suffix) == 0) {
+        return lockPath.substr(0, lockPath.size() - suffix.size()) + ".socket";
+    }
+    return lockPath + ".socket";
+}
+
+TInstanceServer::TInstanceServer(const std::string& socketPath, TFileHandler handler)
+    : server(new QLocalServer(this)), onFile(std::move(handler)) {
+    // Whoever holds the lock owns the socket: one left by an instance that
+    // died is stale and goes.
+    QLocalServer::removeServer(Text(socketPath));
+    server->setSocketOptions(QLocalServer::UserAccessOption);
+    if (!server->listen(Text(socketPath))) {
+        std::fprintf(stderr, "zittermark: cannot listen on %s: %s\n", socketPath.c_str(),
+                     server->errorString().toLocal8Bit().constData());
+        return;
+    }
+    connect(server, &QLocalServer::newConnection, this, [this] { Accept(); });
+}
+
+TInstanceServer::~TInstanceServer() {
+    server->close();
+}
+
+bool TInstanceServer::Listening() const {
+    return server->isListening();
+}
+
+void TInstanceServer::Accept() {
+    while (QLocalSocket* socket = server->nextPendingConnection()) {
+        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        connect(socket, &QLocalSocket::readyRead, socket, [this, socket] {
+            if (!socket->canReadLine()) {
+                // A line longer than any path is not a hand-over.
+                if (socket->bytesAvailable() > kHandOverLimit) {
+                    socket->abort();
+                }
+                return;
+            }
+            const QByteArray line = socket->readLine(kHandOverLimit + 1).trimmed();
+            const QString file = QString::fromUtf8(line);
+            if (!file.isEmpty() && onFile) {
+                RunHandler([this, &file] { onFile(file); });
+            }
+            socket->write("ok\n");
+            socket->flush();
+            socket->disconnectFromServer();
+        });
+    }
+}
+
+bool HandFileToRunningInstance(const std::string& socketPath, const QString& file, int timeoutMs) {
+    const QByteArray line = file.toUtf8() + '\n';
+    if (line.size() > kHandOverLimit || file.contains('\n')) {
+        return false;
+    }
+    QLocalSocket socket;
+    socket.connectToServer(Text(socketPath));
+    if (!socket.waitForConnected(timeoutMs)) {
+        return false;
+    }
+    socket.write(line);
+    if (!socket.waitForBytesWritten(timeoutMs)) {
+        return false;
+    }
+    QByteArray answer;
+    while (!answer.contains('\n') && socket.waitForReadyRead(timeoutMs)) {
+        answer += socket.readAll();
+    }
+    return answer.startsWith("ok\n");
 }
 
 TInstanceBoxHook SetInstanceBoxHook(TInstanceBoxHook hook) {

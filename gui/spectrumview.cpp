@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QSlider>
 #include <QSpinBox>
@@ -17,6 +18,8 @@
 #include "gui/qtpresenter.h"
 
 TSpectrumViewForm* SpectrumViewForm = nullptr;
+
+const char* const kSpectrumCaption = "スペクトルウィンドウ";
 
 namespace {
 
@@ -35,7 +38,7 @@ struct TRangeRow {
 
 TSpectrumViewForm::TSpectrumViewForm() {
     setObjectName("SpectrumViewForm");
-    setWindowTitle(Text("スペクトルウィンドウ"));
+    setWindowTitle(Text(kSpectrumCaption));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
@@ -101,7 +104,7 @@ TSpectrumViewForm::TSpectrumViewForm() {
                              "回帰直線を求める際の上限周波数を設定します。");
     FreqLowerLabel = MakeLabel(bandBox, "FreqLowerLabel", "下限周波数", 16, 75);
     FlowerBar = MakeTrackBar(bandBox, "FlowerBar", 3, 94, 158, 33,
-                             "回帰直線を求める際の加減周波数を設定します。");
+                             "回帰直線を求める際の下限周波数を設定します。");
 
     RedrawButton = MakeButton(this, "RedrawButton", "再描画", 492, 462, 91, 25,
                               "グラフの設定を変更した際に再描画します。");
@@ -110,6 +113,12 @@ TSpectrumViewForm::TSpectrumViewForm() {
                                  "表示されているグラフをPNG画像として保存します。");
     CloseButton =
         MakeButton(this, "CloseButton", "閉じる", 492, 542, 91, 25, "ウィンドウを閉じます。");
+    NoLineLabel = new QLabel(this);
+    NoLineLabel->setObjectName("NoLineLabel");
+    NoLineLabel->setWordWrap(true);
+    NoLineLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Place(NoLineLabel, 455, 580, 164, 112);
+    NoLineLabel->hide();
 
     QWidget* order[] = {AspectAjustButton,
                         HorzSizeBox,
@@ -139,6 +148,8 @@ TSpectrumViewForm::TSpectrumViewForm() {
             Handler([this] { AspectAjustButtonClick(); }));
     connect(FupperBar, &QSlider::valueChanged, this, Handler([this] { FupperBarChange(); }));
     connect(FlowerBar, &QSlider::valueChanged, this, Handler([this] { FlowerBarChange(); }));
+    AddShortcut(this, QKeySequence(Qt::CTRL | Qt::Key_S), [this] { GraphSaveButtonClick(); });
+    AddShortcut(this, QKeySequence(Qt::CTRL | Qt::Key_W), [this] { CloseButtonClick(); });
 
     state.onBandChanged = [this] { ShowBand(); };
     FormCreate();
@@ -200,7 +211,7 @@ bool TSpectrumViewForm::CheckSettings() {
 }
 
 bool TSpectrumViewForm::DrawSpectrum(const std::string& fileName, std::string* error) {
-    TSpectrumDrawing drawing = ::DrawSpectrum(state, Settings(), fileName, OwnerOf(this));
+    TSpectrumDrawing drawing = ::DrawSpectrum(state, Settings(), fileName, OwnerOf(this), &run);
     if (error) {
         *error = drawing.saveError;
     }
@@ -208,6 +219,9 @@ bool TSpectrumViewForm::DrawSpectrum(const std::string& fileName, std::string* e
         const TBitmap& bitmap = drawing.graph->bitmap;
         SpectrumGraph->setPixmap(QPixmap::fromImage(ToImage(bitmap)));
         SpectrumGraph->resize(bitmap.Width(), bitmap.Height());
+        const std::string reason = NoLineReason(state, drawing);
+        NoLineLabel->setText(Text(reason));
+        NoLineLabel->setVisible(!reason.empty());
         // The tooltip follows the graph shown; it is worked out on demand.
         const bool saved = drawing.saved;
         drawing.graph.reset();
@@ -227,7 +241,7 @@ bool TSpectrumViewForm::DrawSpectrum(const std::string& fileName, std::string* e
 QString TSpectrumViewForm::GraphToolTip() {
     if (shownGraph) {
         const TShownGraph& shown = *shownGraph;
-        SpectrumGraph->setToolTip(Text(
+        SpectrumGraph->setToolTip(RichToolTip(
             LambdaTooltip(shown.drawing, CheckShownLambda(shown.run, shown.band, shown.drawing))));
         shownGraph.reset();
     }
@@ -242,9 +256,22 @@ bool TSpectrumViewForm::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TSpectrumViewForm::ShowModeless() {
+    FitIntoScreen(this);
     show();
     raise();
     activateWindow();
+}
+
+void TSpectrumViewForm::ShowBeside(QWidget* owner) {
+    FitIntoScreen(this);
+    if (!placed && owner != nullptr) {
+        placed = true;
+        if (QScreen* screen = owner->screen()) {
+            move(PlaceBeside(owner->frameGeometry(), frameGeometry().size(),
+                             screen->availableGeometry()));
+        }
+    }
+    ShowModeless();
 }
 
 void TSpectrumViewForm::RedrawButtonClick() {

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "analysis/lambdatooltip.h"
+#include "analysis/pngtext.h"
 #include "analysis/spectrumplot.h"
 #include "analysis/spectrumstate.h"
 
@@ -60,6 +61,13 @@ public:
 
     // Shows the window modeless (at its place) and brings it to the front.
     void ShowModeless();
+    // As ShowModeless; the first time, the window is placed beside `owner`.
+    void ShowBeside(QWidget* owner);
+    // The window keeps the place it was moved to instead of going beside
+    // the main window.
+    void KeepPlace() { placed = true; }
+    // Whether the window has a place of its own: shown or kept.
+    bool HasPlace() const { return placed; }
 
     void RedrawButtonClick();
     void GraphSaveButtonClick();
@@ -70,6 +78,8 @@ public:
 
     TSpectrumState state;
     TShownRun shownRun;
+    // The run the spectrum comes from, written into a saved graph.
+    TRunDescription run;
     std::string imageDir;
 
     QScrollArea* SpectrumDataScrollBox;
@@ -89,6 +99,8 @@ public:
     QPushButton* RedrawButton;
     QPushButton* GraphSaveButton;
     QPushButton* CloseButton;
+    // Why the graph shown has no regression line; hidden when it has one.
+    QLabel* NoLineLabel;
 
 protected:
     // Fills in the graph's tooltip when it is about to show.
@@ -107,6 +119,9 @@ private:
         TSpectrumDrawing drawing;
     };
     std::unique_ptr<TShownGraph> shownGraph; // null once its tooltip is set
+    bool placed = false;                     // placed beside the main window once
 };
+
+extern const char* const kSpectrumCaption;
 
 extern TSpectrumViewForm* SpectrumViewForm;

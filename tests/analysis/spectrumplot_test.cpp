@@ -205,3 +205,37 @@ TEST(DrawSpectrum, BinsBeyondTheSpectrumAreNeverRead) {
     ASSERT_TRUE(drawing.hasLine);
     EXPECT_NEAR(-drawing.slope, 1.0, 0.05);
 }
+
+// A graph without a line says why: silence, a spectrum of too few points
+// for the band, or a band with points but no group; none with a line.
+TEST(NoLineReason, NamesWhyThereIsNoLine) {
+    TComplexFFT powerLaw = MakeSpectrum(1024, [](int b) { return 1.0 / b; });
+    TComplexFFT silent = MakeSpectrum(1024, [](int) { return 0.0; });
+    TComplexFFT tiny = MakeSpectrum(8, [](int b) { return 1.0 / b; });
+    struct TCase {
+        const char* name;
+        TSpectrumState state;
+        const char* reason; // a part of the text; empty for none
+    };
+    TSpectrumState tinyState;
+    tinyState.TakeSpectrum(&tiny, 8, 0.5, 0.5 * 0.025, 0.025);
+    tinyState.SetUpperBarPosition(-1);
+    tinyState.SetLowerBarPosition(-2);
+    TCase cases[] = {
+        {"line", StateFor(powerLaw, 1024, 0.025), ""},
+        {"silent", StateFor(silent, 1024, 0.025), "無音"},
+        {"few points", tinyState, "点が1個しかない"},
+    };
+    for (TCase& c : cases) {
+        TSpectrumDrawing drawing = DrawSpectrum(c.state, TSpectrumSettings{}, "", nullptr);
+        ASSERT_TRUE(drawing.graph) << c.name;
+        const std::string reason = NoLineReason(c.state, drawing);
+        if (*c.reason == '\0') {
+            EXPECT_EQ(reason, "") << c.name;
+        } else {
+            EXPECT_NE(reason.find(c.reason), std::string::npos) << c.name << ": " << reason;
+        }
+    }
+    // Nothing drawn (no spectrum): nothing to explain.
+    EXPECT_EQ(NoLineReason(TSpectrumState{}, TSpectrumDrawing{}), "");
+}

@@ -228,3 +228,26 @@ TEST(TextOut, ThreadsDrawingAtOnceGetTheSamePixels) {
 }
 
 } // namespace
+
+// A face that lacks a character borrows it from a face that has it: the
+// Latin-only face draws Japanese with the advances of a Japanese face (the
+// one fontconfig likes best for the character), never a box.
+TEST(FontFallback, CharactersAFaceLacksComeFromAFaceThatHasThem) {
+    const TFontFace* latin = FindFontFace("DejaVu Sans");
+    const TFontFace* gothic = FindFontFace("IPAGothic");
+    const TFontFace* pgothic = FindFontFace("IPAPGothic");
+    if (FontFaceFamily(latin) != "DejaVu Sans" || FontFaceFamily(gothic) != "IPAGothic" ||
+        FontFaceFamily(pgothic) != "IPAPGothic") {
+        GTEST_SKIP() << "needs DejaVu Sans, IPAGothic and IPAPGothic";
+    }
+    for (const char* text : {"あ", "周波数", "パワー"}) {
+        for (int height : {11, 16, 40}) {
+            const int64_t width = FontTextWidth(latin, height, text);
+            EXPECT_TRUE(width == FontTextWidth(gothic, height, text) ||
+                        width == FontTextWidth(pgothic, height, text))
+                << text << " " << height << ": " << width;
+        }
+    }
+    // Latin text stays with the face that has it.
+    EXPECT_NE(FontTextWidth(latin, 16, "10^-3 Hz"), FontTextWidth(gothic, 16, "10^-3 Hz"));
+}

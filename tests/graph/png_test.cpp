@@ -94,6 +94,67 @@ TEST(EncodePng, EqualBitmapsGiveEqualBytes) {
     EXPECT_NE(EncodePng(RandomBitmap(50, 40, 3)), EncodePng(RandomBitmap(50, 40, 4)));
 }
 
+// Text entries go before the image data, ASCII ones as tEXt and others as
+// iTXt, and leave the image data as it is.
+struct TTextCase {
+    const char* name;
+    TPngText text;
+    std::vector<std::string> types;
+};
+
+class EncodePngText : public testing::TestWithParam<TTextCase> {};
+
+TEST_P(EncodePngText, WritesTheEntriesAndTheSamePixels) {
+    const TBitmap bitmap = RandomBitmap(31, 17, 5);
+    const std::string plain = EncodePng(bitmap);
+    const std::string bytes = EncodePng(bitmap, GetParam().text);
+    ASSERT_FALSE(bytes.empty());
+    std::vector<std::string> types;
+    std::string plainData, data;
+    for (const auto& [type, chunk] : PngChunks(bytes)) {
+        if (type == "tEXt" || type == "iTXt") {
+            types.push_back(type);
+        }
+        if (type == "IDAT") {
+            data += chunk;
+            EXPECT_EQ(types.size(), GetParam().types.size()) << "text after the image data";
+        }
+    }
+    for (const auto& [type, chunk] : PngChunks(plain)) {
+        if (type == "IDAT") {
+            plainData += chunk;
+        }
+    }
+    EXPECT_EQ(types, GetParam().types);
+    EXPECT_EQ(data, plainData);
+    EXPECT_EQ(PngTextEntries(bytes), GetParam().text);
+    int width = 0, height = 0;
+    std::vector<uint8_t> rgb;
+    ASSERT_TRUE(DecodeRgb(bytes, width, height, rgb));
+    EXPECT_EQ(rgb, bitmap.Rgb());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Entries, EncodePngText,
+    testing::Values(
+        TTextCase{"None", {}, {}},
+        TTextCase{
+            "Ascii", {{"Software", "Zittermark 1.16"}, {"Lambda", "1.234"}}, {"tEXt", "tEXt"}},
+        TTextCase{"Utf8", {{"Source", "曲.wav"}, {"Sampling", "frequency"}}, {"iTXt", "tEXt"}},
+        TTextCase{"EmptyValue", {{"Lambda", ""}}, {"tEXt"}},
+        TTextCase{"LongestKey", {{std::string(79, 'k'), "v"}}, {"tEXt"}}),
+    [](const testing::TestParamInfo<TTextCase>& info) { return std::string(info.param.name); });
+
+// A keyword PNG cannot hold gives no image rather than a broken file.
+TEST(EncodePng, RefusesKeywordsPngCannotHold) {
+    const TBitmap bitmap = RandomBitmap(4, 4, 2);
+    for (const std::string& key :
+         {std::string(), std::string(80, 'k'), std::string(" lead"), std::string("trail "),
+          std::string("two  spaces"), std::string("曲"), std::string("tab\tkey")}) {
+        EXPECT_TRUE(EncodePng(bitmap, {{key, "v"}}).empty()) << key;
+    }
+}
+
 TEST(EncodePng, EmptyBitmapHasNoImage) {
     EXPECT_TRUE(EncodePng(TBitmap(0, 10)).empty());
     TTempDir dir;

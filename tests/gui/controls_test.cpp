@@ -34,6 +34,30 @@ private slots:
 
     // Items fill the box below the caption, column by column, in cells of
     // equal size.
+    // Beside the owner on the side that has room, top edges level, and
+    // always inside the screen area.
+    void placeBeside_data() {
+        QTest::addColumn<QRect>("owner");
+        QTest::addColumn<QRect>("area");
+        QTest::addColumn<QPoint>("place");
+        QTest::newRow("right") << QRect(708, 353, 504, 374) << QRect(0, 0, 1920, 1080)
+                               << QPoint(1212, 353);
+        QTest::newRow("left") << QRect(1300, 100, 504, 374) << QRect(0, 0, 1920, 1080)
+                              << QPoint(673, 100);
+        QTest::newRow("neither-more-right")
+            << QRect(500, 313, 504, 374) << QRect(0, 0, 1600, 1000) << QPoint(973, 299);
+        QTest::newRow("neither-more-left")
+            << QRect(600, 0, 504, 374) << QRect(0, 0, 1600, 1000) << QPoint(0, 0);
+        QTest::newRow("taller-than-area")
+            << QRect(100, 50, 504, 374) << QRect(0, 30, 1920, 600) << QPoint(604, 30);
+    }
+    void placeBeside() {
+        QFETCH(QRect, owner);
+        QFETCH(QRect, area);
+        QFETCH(QPoint, place);
+        QCOMPARE(PlaceBeside(owner, QSize(627, 701), area), place);
+    }
+
     void radioGroupLayout_data() {
         QTest::addColumn<int>("items");
         QTest::addColumn<int>("columns");

@@ -98,7 +98,7 @@ private slots:
         QCOMPARE(MainForm->AnalyzeModeBox->ItemIndex(), int(kEasyMode));
         QCOMPARE(MainForm->SamplingModeBox->ItemIndex(), int(kFrequencySampling));
         QCOMPARE(MainForm->SampleTimeBox->value(), 25);
-        QCOMPARE(MainForm->BiasBox->value(), 0);
+        QCOMPARE(MainForm->BiasBox->value(), kEasyBias);
         QCOMPARE(MainForm->WindowFunctionBox->currentIndex(), int(kHammingWindow));
         QVERIFY(MainForm->FFTStartButton->isDefault());
         QCOMPARE(MainForm->VersionLabel->text(), QString("Version 1.16"));
@@ -171,14 +171,35 @@ private slots:
         }
     }
 
-    void easyModeForcesHammingAndLeavingKeepsIt() {
-        QTest::mouseClick(MainForm->AnalyzeModeBox->Button(1), Qt::LeftButton);
-        MainForm->WindowFunctionBox->setCurrentIndex(0);
-        QTest::mouseClick(MainForm->AnalyzeModeBox->Button(0), Qt::LeftButton);
-        QCOMPARE(MainForm->WindowFunctionBox->currentIndex(), 2);
-        QVERIFY(!MainForm->WindowFunctionBox->isEnabled());
-        QTest::mouseClick(MainForm->AnalyzeModeBox->Button(2), Qt::LeftButton);
-        QCOMPARE(MainForm->WindowFunctionBox->currentIndex(), 2);
+    // The easy mode's greyed boxes show its own period, level and window;
+    // the values the user set come back in either other mode, also when the
+    // easy mode was passed through more than once.
+    void easyModeShowsItsValuesAndGivesBackTheUsers_data() {
+        QTest::addColumn<int>("from");
+        QTest::addColumn<int>("to");
+        QTest::newRow("detailed-detailed") << int(kDetailedMode) << int(kDetailedMode);
+        QTest::newRow("detailed-fixed") << int(kDetailedMode) << int(kFixedMode);
+        QTest::newRow("fixed-detailed") << int(kFixedMode) << int(kDetailedMode);
+    }
+    void easyModeShowsItsValuesAndGivesBackTheUsers() {
+        QFETCH(int, from);
+        QFETCH(int, to);
+        QTest::mouseClick(MainForm->AnalyzeModeBox->Button(from), Qt::LeftButton);
+        MainForm->SampleTimeBox->setValue(40);
+        MainForm->BiasBox->setValue(-3);
+        MainForm->WindowFunctionBox->setCurrentIndex(kRectangularWindow);
+        for (int pass = 0; pass < 2; ++pass) {
+            QTest::mouseClick(MainForm->AnalyzeModeBox->Button(kEasyMode), Qt::LeftButton);
+            QCOMPARE(MainForm->SampleTimeBox->value(), kEasySampleTimeMs);
+            QCOMPARE(MainForm->BiasBox->value(), kEasyBias);
+            QCOMPARE(MainForm->WindowFunctionBox->currentIndex(), int(kHammingWindow));
+            QVERIFY(!MainForm->WindowFunctionBox->isEnabled());
+            QCOMPARE(MainForm->UserValues().sampleTime, 40);
+        }
+        QTest::mouseClick(MainForm->AnalyzeModeBox->Button(to), Qt::LeftButton);
+        QCOMPARE(MainForm->SampleTimeBox->value(), 40);
+        QCOMPARE(MainForm->BiasBox->value(), -3);
+        QCOMPARE(MainForm->WindowFunctionBox->currentIndex(), int(kRectangularWindow));
         QVERIFY(MainForm->WindowFunctionBox->isEnabled());
     }
 
@@ -448,6 +469,35 @@ private slots:
         QVERIFY(!SpectrumViewForm->isVisible());
         QTest::mouseClick(MainForm->ShowSpectrumViewButton, Qt::LeftButton);
         QVERIFY(SpectrumViewForm->isVisible());
+    }
+
+    // The keys reach their actions from any control of the active window.
+    void shortcuts_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<int>("dialogs");
+        QTest::addColumn<int>("urls");
+        QTest::addColumn<bool>("open");
+        QTest::newRow("ctrl-o") << int(Qt::Key_O) << int(Qt::ControlModifier) << 1 << 0 << true;
+        QTest::newRow("f1") << int(Qt::Key_F1) << int(Qt::NoModifier) << 0 << 1 << true;
+        QTest::newRow("ctrl-q") << int(Qt::Key_Q) << int(Qt::ControlModifier) << 0 << 0 << false;
+        QTest::newRow("plain-o") << int(Qt::Key_O) << int(Qt::NoModifier) << 0 << 0 << true;
+    }
+    void shortcuts() {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(int, dialogs);
+        QFETCH(int, urls);
+        QFETCH(bool, open);
+        MainForm->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(MainForm));
+        MainForm->BiasBox->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(key),
+                        Qt::KeyboardModifiers(modifiers));
+        QCOMPARE(int(recorder->dialogs.size()), dialogs);
+        QCOMPARE(int(recorder->urls.size()), urls);
+        QCOMPARE(MainForm->isVisible(), open);
+        QVERIFY(recorder->messages.empty());
     }
 
     void helpButtonOpensTheShippedManual() {

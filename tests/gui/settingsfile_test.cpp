@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <limits>
+#include <optional>
 #include <sys/stat.h>
 
 #include "base/safefile.h"
@@ -168,4 +170,37 @@ TEST(IniFile, ByteOrderMarkIsKeptSoTheTextReadsBackTheSame) {
     TIniFile single(bom + "[Directories]\r\nWaveDir=/a\r\n");
     single.Write("Directories", "WaveDir", "/b");
     EXPECT_EQ(single.Text(), bom + "[Directories]\r\nWaveDir=/b\r\n");
+}
+
+// Whole numbers only, beyond int brought to the nearer end, then into the
+// control's range; anything else is the fallback.
+TEST(IniFile, IntegersAreReadWholeAndBroughtIntoRange) {
+    struct TCase {
+        const char* value; // nullptr: the key is missing
+        std::optional<int> read;
+        int clamped; // into -50 ... 0, fallback -40
+    };
+    const TCase cases[] = {
+        {"-12", -12, -12},
+        {"  +7 ", 7, 0},
+        {"\"-3\"", -3, -3},
+        {"-99999999999999999999", std::numeric_limits<int>::min(), -50},
+        {"99999999999999999999", std::numeric_limits<int>::max(), 0},
+        {"", std::nullopt, -40},
+        {"-", std::nullopt, -40},
+        {"1e3", std::nullopt, -40},
+        {"0x10", std::nullopt, -40},
+        {"- 4", std::nullopt, -40},
+        {nullptr, std::nullopt, -40},
+    };
+    for (const TCase& c : cases) {
+        TIniFile file(c.value ? std::string("[Preferences]\nBar=") + c.value + "\n"
+                              : std::string("[Preferences]\n"));
+        const std::string what = c.value ? c.value : "(missing)";
+        EXPECT_EQ(ReadInteger(file, kPreferencesSection, "Bar"), c.read) << what;
+        EXPECT_EQ(ReadInteger(file, kPreferencesSection, "Bar", -50, 0, -40), c.clamped) << what;
+    }
+    TIniFile file;
+    WriteInteger(file, kPreferencesSection, "Bar", -2147483647 - 1);
+    EXPECT_EQ(ReadInteger(file, kPreferencesSection, "Bar"), std::numeric_limits<int>::min());
 }

@@ -13,8 +13,10 @@
 #include <QSpinBox>
 #include <memory>
 
+#include "engine/fftunit.h"
 #include "gui/controls.h"
 #include "gui/mainform.h"
+#include "gui/samplingview.h"
 #include "gui/spectrumview.h"
 #include "tests/gui/guitest.h"
 
@@ -33,6 +35,82 @@ private slots:
     void cleanup() {
         forms.reset();
         recorder.reset();
+    }
+
+    // Ctrl+S saves (it asks for a name once there is a spectrum), Ctrl+W
+    // and Escape close the window.
+    void shortcuts_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<int>("dialogs");
+        QTest::addColumn<bool>("open");
+        QTest::newRow("ctrl-s") << int(Qt::Key_S) << int(Qt::ControlModifier) << 1 << true;
+        QTest::newRow("ctrl-w") << int(Qt::Key_W) << int(Qt::ControlModifier) << 0 << false;
+        QTest::newRow("escape") << int(Qt::Key_Escape) << int(Qt::NoModifier) << 0 << false;
+    }
+    void shortcuts() {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(int, dialogs);
+        QFETCH(bool, open);
+        TComplexFFT spectrum(64);
+        for (int i = 0; i < 64; ++i) {
+            spectrum.SetValue(i, Complex{1.0 / (1 + i), 0.0});
+        }
+        spectrum.Execute();
+        SpectrumViewForm->state.TakeSpectrum(&spectrum, 64, 1.0, 0.025, 0.025);
+        SpectrumViewForm->ShowBeside(MainForm);
+        SpectrumViewForm->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(SpectrumViewForm));
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget()
+                                                    : static_cast<QWidget*>(SpectrumViewForm),
+                        Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QCOMPARE(int(recorder->dialogs.size()), dialogs);
+        QCOMPARE(SpectrumViewForm->isVisible(), open);
+        SpectrumViewForm->state.spectrum = nullptr;
+    }
+
+    // At scale 2 a 1600 x 1000 screen offers 800 x 500 less the title bar:
+    // each window that is larger scrolls within that area and every button
+    // can be scrolled into view; where a window fits, nothing changes.
+    void windowsFitASmallScreen_data() {
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<QSize>("area");
+        QTest::addColumn<bool>("scrolls");
+        const QSize small(800, 468);
+        const QSize large(1920, 1008);
+        QTest::newRow("spectrum-small") << "SpectrumViewForm" << small << true;
+        QTest::newRow("sampling-small") << "SamplingViewForm" << small << true;
+        QTest::newRow("main-small") << "MainForm" << small << false;
+        QTest::newRow("spectrum-large") << "SpectrumViewForm" << large << false;
+        QTest::newRow("sampling-large") << "SamplingViewForm" << large << false;
+    }
+    void windowsFitASmallScreen() {
+        QFETCH(QString, window);
+        QFETCH(QSize, area);
+        QFETCH(bool, scrolls);
+        QWidget* form = window == "MainForm"           ? static_cast<QWidget*>(MainForm)
+                        : window == "SpectrumViewForm" ? static_cast<QWidget*>(SpectrumViewForm)
+                                                       : static_cast<QWidget*>(SamplingViewForm);
+        const QSize designed = form->size();
+        const QList<QPushButton*> buttons = form->findChildren<QPushButton*>();
+        QScrollArea* box = FitIntoArea(form, area);
+        QCOMPARE(box != nullptr, scrolls);
+        if (!scrolls) {
+            QCOMPARE(form->size(), designed);
+            return;
+        }
+        QVERIFY(form->width() <= area.width() && form->height() <= area.height());
+        QCOMPARE(form->minimumSize(), form->maximumSize());
+        form->show();
+        QVERIFY(!buttons.isEmpty());
+        for (QPushButton* button : buttons) {
+            box->ensureWidgetVisible(button, 0, 0);
+            const QRect shown(button->mapTo(form, QPoint(0, 0)), button->size());
+            QVERIFY2(form->rect().contains(shown), qPrintable(button->objectName()));
+        }
+        QVERIFY2(FitIntoArea(form, area) == nullptr, "fitted once");
+        form->hide();
     }
 
     void windowAndScrollBox() {

@@ -2,18 +2,27 @@
 // instance guard, exceptions escaping handlers, the Qt message boxes and the
 // command line.
 
+#include <QComboBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QSlider>
+#include <QSpinBox>
 #include <QTimer>
 #include <cerrno>
 #include <functional>
 #include <memory>
 #include <stdexcept>
 
+#include "analysis/analysisrun.h"
+#include "analysis/spectrumplot.h"
 #include "base/safefile.h"
+#include "gui/controls.h"
 #include "gui/mainform.h"
 #include "gui/qtpresenter.h"
 #include "gui/samplingview.h"
@@ -110,9 +119,106 @@ private slots:
                  0);
         QVERIFY(checked);
         QVERIFY(MainForm == nullptr);
-        QCOMPARE(ReadFileBytes(SettingsFile()),
-                 "[Directories]\r\nWaveDir=" + documents + "\r\nImageDir=" + documents +
-                     "\r\nCsvDir=" + documents + "\r\nSampleDir=" + documents + "\r\n");
+        // The folders first, as they always were; the preferences after them.
+        const std::string written = ReadFileBytes(SettingsFile());
+        const std::string folders = "[Directories]\r\nWaveDir=" + documents +
+                                    "\r\nImageDir=" + documents + "\r\nCsvDir=" + documents +
+                                    "\r\nSampleDir=" + documents + "\r\n";
+        QCOMPARE(written.substr(0, folders.size()), folders);
+        QCOMPARE(written.substr(folders.size(), 15), std::string("[Preferences]\r\n"));
+    }
+
+    // What the user set in the windows survives a restart, the period and
+    // level as the user set them even when the easy mode was on at closing.
+    void preferencesSurviveARestart_data() {
+        QTest::addColumn<int>("mode");
+        QTest::newRow("detailed") << int(kDetailedMode);
+        QTest::newRow("fixed") << int(kFixedMode);
+        QTest::newRow("easy") << int(kEasyMode);
+    }
+    void preferencesSurviveARestart() {
+        QFETCH(int, mode);
+        QCOMPARE(Start(kNoArguments,
+                       [&] {
+                           QTest::mouseClick(MainForm->AnalyzeModeBox->Button(kDetailedMode),
+                                             Qt::LeftButton);
+                           MainForm->SampleTimeBox->setValue(40);
+                           MainForm->BiasBox->setValue(-12);
+                           MainForm->WindowFunctionBox->setCurrentIndex(kHanningWindow);
+                           QTest::mouseClick(MainForm->SamplingModeBox->Button(kAmplitudeSampling),
+                                             Qt::LeftButton);
+                           QTest::mouseClick(MainForm->AnalyzeModeBox->Button(mode),
+                                             Qt::LeftButton);
+                           SpectrumViewForm->FupperBox->setValue(3);
+                           SpectrumViewForm->PlowerBox->setValue(-7);
+                           SpectrumViewForm->HorzSizeBox->setValue(500);
+                           SpectrumViewForm->DrawMethodBox->SetItemIndex(kDrawPoints);
+                           SpectrumViewForm->state.SetLowerBarPosition(-25);
+                           MainForm->move(40, 30);
+                       }),
+                 0);
+        QCOMPARE(Start(kNoArguments,
+                       [&] {
+                           QCOMPARE(MainForm->AnalyzeModeBox->ItemIndex(), mode);
+                           QCOMPARE(MainForm->SamplingModeBox->ItemIndex(),
+                                    int(kAmplitudeSampling));
+                           const TMainForm::TUserValues user = MainForm->UserValues();
+                           QCOMPARE(user.sampleTime, 40);
+                           QCOMPARE(user.bias, -12);
+                           QCOMPARE(user.windowFunction, int(kHanningWindow));
+                           QCOMPARE(MainForm->SampleTimeBox->value(),
+                                    mode == kEasyMode ? kEasySampleTimeMs : 40);
+                           QCOMPARE(SpectrumViewForm->FupperBox->value(), 3);
+                           QCOMPARE(SpectrumViewForm->PlowerBox->value(), -7);
+                           QCOMPARE(SpectrumViewForm->HorzSizeBox->value(), 500);
+                           QCOMPARE(SpectrumViewForm->DrawMethodBox->ItemIndex(), int(kDrawPoints));
+                           QCOMPARE(SpectrumViewForm->FlowerBar->value(), -25);
+                           QCOMPARE(MainForm->frameGeometry().topLeft(), QPoint(40, 30));
+                       }),
+                 0);
+    }
+
+    // Values from the file are brought into their controls' ranges; text
+    // that is not a number leaves the default; a file from before (no
+    // preferences) starts as it always did.
+    void preferencesAreClamped_data() {
+        QTest::addColumn<QString>("preferences");
+        QTest::addColumn<int>("sampleTime");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("lowerBar");
+        QTest::newRow("before") << "" << 25 << int(kEasyMode) << 350 << -40;
+        QTest::newRow("beyond") << "AnalyzeMode=7\nSampleTime=99999999999999\nGraphWidth=-5\n"
+                                   "BandLowerBar=-80\n"
+                                << 1000 << int(kFixedMode) << 100 << -50;
+        QTest::newRow("not-numbers") << "AnalyzeMode=one\nSampleTime=4O\nGraphWidth=\n"
+                                        "BandLowerBar= -12 \n"
+                                     << 25 << int(kEasyMode) << 350 << -12;
+        QTest::newRow("far-away") << "AnalyzeMode=1\nMainLeft=-100000\nMainTop=900000\n"
+                                  << 25 << int(kDetailedMode) << 350 << -40;
+    }
+    void preferencesAreClamped() {
+        QFETCH(QString, preferences);
+        QFETCH(int, sampleTime);
+        QFETCH(int, mode);
+        QFETCH(int, width);
+        QFETCH(int, lowerBar);
+        QDir().mkpath(QFileInfo(QString::fromStdString(SettingsFile())).path());
+        WriteFileBytes(SettingsFile(),
+                       "[Directories]\nCsvDir=/csv\n" +
+                           (preferences.isEmpty() ? std::string()
+                                                  : "[Preferences]\n" + preferences.toStdString()));
+        QCOMPARE(Start(kNoArguments,
+                       [&] {
+                           QCOMPARE(MainForm->csvDir, std::string("/csv"));
+                           QCOMPARE(MainForm->UserValues().sampleTime, sampleTime);
+                           QCOMPARE(MainForm->AnalyzeModeBox->ItemIndex(), mode);
+                           QCOMPARE(SpectrumViewForm->HorzSizeBox->value(), width);
+                           QCOMPARE(SpectrumViewForm->FlowerBar->value(), lowerBar);
+                           const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+                           QVERIFY(area.contains(MainForm->frameGeometry()));
+                       }),
+                 0);
     }
 
     // The folders survive a restart; the image folder stored is the
@@ -254,6 +360,59 @@ private slots:
         QCOMPARE(Start(kNoArguments, [] { QVERIFY(MainForm->isVisible()); }), 0);
         QCOMPARE(boxes, 1);
         QVERIFY2(!QFileInfo::exists(lock), "the lock is released at exit");
+    }
+
+    // A second instance started with a file hands it to the running one,
+    // which shows it in its file box, and exits 0 without a box; one without
+    // a file still shows the box and exits 1 (the in-process case above).
+    void secondInstanceHandsItsFileOver_data() {
+        QTest::addColumn<QString>("argument");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("shown"); // "{home}" stands for the test home
+        QTest::newRow("relative") << "takes/song.flac" << 0 << "{home}/takes/song.flac";
+        QTest::newRow("absolute") << "/music/曲 1.wav" << 0 << "/music/曲 1.wav";
+    }
+    void secondInstanceHandsItsFileOver() {
+        QFETCH(QString, argument);
+        QFETCH(int, exitCode);
+        QFETCH(QString, shown);
+        shown.replace("{home}", QString::fromStdString(home->Path()));
+        int second = -1;
+        QString box;
+        QCOMPARE(Start(kNoArguments,
+                       [&] {
+                           QProcess child;
+                           child.setProgram(ZM_GUI_PATH);
+                           child.setArguments({argument});
+                           child.setWorkingDirectory(QString::fromStdString(home->Path()));
+                           QProcessEnvironment environment =
+                               QProcessEnvironment::systemEnvironment();
+                           environment.insert("QT_QPA_PLATFORM", "offscreen");
+                           child.setProcessEnvironment(environment);
+                           child.start();
+                           QVERIFY(child.waitForStarted());
+                           // The event loop must run for the hand-over to be
+                           // answered.
+                           QTRY_VERIFY_WITH_TIMEOUT(child.state() == QProcess::NotRunning, 30000);
+                           second = child.exitCode();
+                           box = MainForm->WaveFileBox->text();
+                       }),
+                 0);
+        QCOMPARE(second, exitCode);
+        QCOMPARE(box, shown);
+    }
+
+    // A hand-over is refused without an instance to take it, and a line
+    // longer than any path is never passed on.
+    void handOverNeedsAListenerAndAPath() {
+        const std::string socket = InstanceSocketPath();
+        QVERIFY(!HandFileToRunningInstance(socket, "/music/a.wav", 500));
+        QStringList received;
+        TInstanceServer server(socket, [&](const QString& file) { received << file; });
+        QVERIFY(server.Listening());
+        QVERIFY(!HandFileToRunningInstance(socket, QString(5000, 'a'), 500));
+        QVERIFY(!HandFileToRunningInstance(socket, "/two\nlines", 500));
+        QCOMPARE(received, QStringList{});
     }
 
     void fileArgumentPresetsTheFileBox() {

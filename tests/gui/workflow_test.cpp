@@ -80,15 +80,15 @@ QStringList CliTooltipParts(const QStringList& options, const std::string& input
     };
     const TJson& ci = (*json)["lambda_ci95"];
     const std::string parts[] = {
-        plain.substr(lambda, plain.find('\n', lambda) - lambda) + "\n",
+        plain.substr(lambda, plain.find('\n', lambda) - lambda) + "<br>",
         "信頼区間  " +
             (ci.items.size() == 2 ? "[" + fixed(ci.items[0]) + ", " + fixed(ci.items[1]) + "]"
                                   : std::string("—")) +
-            "\n",
-        "R² = " + fixed((*json)["r2"]) + "\n",
-        "k = " + FormatInt(static_cast<long long>((*json)["groups"].number)) + "\n",
-        "系列の λ = " + fixed((*json)["lambda_mean_removed"]) + "\n",
-        "β_DFA = " + fixed((*json)["beta_dfa"])};
+            "<br>",
+        "R² = " + fixed((*json)["r2"]) + "<br>",
+        "k = " + FormatInt(static_cast<long long>((*json)["groups"].number)) + "<br>",
+        "系列の λ = " + fixed((*json)["lambda_mean_removed"]) + "<br>",
+        "β<sub>DFA</sub> = " + fixed((*json)["beta_dfa"])};
     QStringList texts;
     for (const std::string& part : parts) {
         texts << QString::fromStdString(part);
@@ -200,6 +200,27 @@ private slots:
         QCOMPARE(csvDialog.filter, std::string("CSVファイル(*.csv)"));
         QCOMPARE(csvDialog.defaultSuffix, std::string("csv"));
         QCOMPARE(csvDialog.kind, TFileDialogKind::Save);
+
+        // The saved graph is the command line's, text entries included.
+        recorder->answers = {dir->File("gui.png")};
+        QTest::mouseClick(SpectrumViewForm->GraphSaveButton, Qt::LeftButton);
+        QVERIFY(recorder->messages.empty());
+        const std::string saved = ReadFileBytes(dir->File("gui.png"));
+        QVERIFY(saved == ReadFileBytes(dir->File("cli.png")));
+        const auto entries = PngTextEntries(saved);
+        QStringList keys;
+        for (const auto& [key, value] : entries) {
+            keys << QString::fromStdString(key);
+        }
+        QCOMPARE(keys,
+                 (QStringList{"Software", "Source", "Analysis mode", "Sampling", "Sampling period",
+                              "Window function", "Regression band", "Lambda"}));
+        QCOMPARE(entries[1].second, wave.substr(wave.rfind('/') + 1));
+        QCOMPARE(entries[2].second, std::string("easy"));
+        QCOMPARE(entries[4].second, std::string("0.025000 s"));
+        QVERIFY(entries[7].second != "none");
+        QCOMPARE(SpectrumViewForm->windowTitle(),
+                 QString::fromStdString("スペクトルウィンドウ — " + entries[1].second));
     }
 
     // The user's parameters in one click; the band stays where the user put
@@ -363,7 +384,7 @@ private slots:
         QLabel* graph = SpectrumViewForm->SpectrumGraph;
         const QString steady = SpectrumViewForm->GraphToolTip();
         QVERIFY(HoldsParts(steady, CliTooltipParts({}, wave)));
-        QVERIFY(steady.contains("β_DFA = —"));
+        QVERIFY(steady.contains("β<sub>DFA</sub> = —"));
 
         ChooseMode(MainForm->SamplingModeBox, kAmplitudeSampling);
         QTest::mouseClick(MainForm->FFTStartButton, Qt::LeftButton);
