@@ -5,6 +5,7 @@
 
 #include "analysis/spectrumstate.h"
 #include "base/busycursor.h"
+#include "base/safefile.h"
 #include "engine/fftunit.h"
 #include "engine/waveanalyze.h"
 #include "engine/wavemath.h"
@@ -12,6 +13,21 @@
 const char* const kNoSamplingDataMessage =
     "サンプリングデータがありません。\n先にサンプリングを行ってから実行してください。";
 const char* const kUnreadableWaveMessage = "WAVファイルを読み込めません。";
+
+const char* SamplingName(int samplingMode) {
+    switch (samplingMode) {
+    case kFrequencySampling:
+        return "frequency";
+    case kAmplitudeSampling:
+        return "amplitude";
+    case kFineFrequencySampling:
+        return "fine-frequency";
+    case kPitchSampling:
+        return "pitch";
+    default:
+        return "";
+    }
+}
 
 TSamplingParameters SamplingParametersFor(int analyzeMode, int sampleTimeMs, int biasValue) {
     if (analyzeMode == kEasyMode) {
@@ -41,13 +57,23 @@ TSamplingOutcome RunSamplingStep(TWaveAnalyze& series, const std::string& fileNa
         return TSamplingOutcome::NoFileName;
     }
     if (!IsRegularFile(fileName)) {
-        ShowErrorBox("WAVファイルが見つかりません。", owner);
+        ShowErrorBox("WAVファイルが見つかりません。\n" + InputFileProblem(fileName), owner);
         return TSamplingOutcome::FileMissing;
     }
     bool sampled;
     {
         TBusyCursor busy;
-        if (samplingMode == kFrequencySampling) {
+        if (samplingMode == kFineFrequencySampling) {
+            sampled = series.SampleFineFrequency(fileName, parameters.period, parameters.bias);
+            if (sampled) {
+                series.SetUnit("Hz");
+            }
+        } else if (samplingMode == kPitchSampling) {
+            sampled = series.SamplePitch(fileName, parameters.period);
+            if (sampled) {
+                series.SetUnit("Hz");
+            }
+        } else if (samplingMode == kFrequencySampling) {
             sampled = series.SampleFrequency(fileName, parameters.period, parameters.bias);
             if (sampled) {
                 series.SetUnit("Hz");
@@ -79,7 +105,12 @@ TSpectrumOutcome SpectrumStage(const TSeriesValues& series, const TWaveAnalyze* 
                                double& fftPeriod, TMessageOwner owner, TResampler resample) {
     const int count = series.count;
     if (count <= 0) {
-        ShowInfoBox(kNoSamplingDataMessage, owner);
+        // An empty series sampled from a file carries why it is empty (no
+        // "data" chunk, no frames in it); that is the message's second line.
+        const bool why = whole != nullptr && !whole->warnings.empty();
+        ShowInfoBox(why ? kNoSamplingDataMessage + ("\n" + whole->warnings.front())
+                        : std::string(kNoSamplingDataMessage),
+                    owner);
         return TSpectrumOutcome::NoData;
     }
     if (analyzeMode == kEasyMode) {

@@ -15,7 +15,17 @@ class TWaveAnalyze;
 class TSpectrumState;
 
 enum TAnalyzeMode { kEasyMode = 0, kDetailedMode = 1, kFixedMode = 2 };
-enum TSamplingMode { kFrequencySampling = 0, kAmplitudeSampling = 1 };
+// The counting and level samplers first, then the two that measure pitch:
+// interpolated crossings and aubio's f0.
+enum TSamplingMode {
+    kFrequencySampling = 0,
+    kAmplitudeSampling = 1,
+    kFineFrequencySampling = 2,
+    kPitchSampling = 3,
+};
+
+// "frequency", "amplitude", "fine-frequency", "pitch"; "" for another value.
+const char* SamplingName(int samplingMode);
 enum TWindowFunction { kRectangularWindow = 0, kHanningWindow = 1, kHammingWindow = 2 };
 
 // Ranges of the main window's spin edits.

@@ -25,6 +25,12 @@ void Fail(TFileReport& report, const std::string& text) {
     report.errors.push_back(text);
 }
 
+// The failed save of `path` with the system's reason, when there is one.
+std::string SaveFailure(const std::string& path, const std::string& reason) {
+    return std::string(kSaveFailedMessage) + " (" + path + (reason.empty() ? "" : ": " + reason) +
+           ")";
+}
+
 void Analyze(const TFileOptions& options, const std::string& file, TResampler resample,
              const TParallelFor& parallelFor, TFileReport& report) {
     // The spectrum window as created at start-up, and the main window's first
@@ -60,6 +66,7 @@ void Analyze(const TFileOptions& options, const std::string& file, TResampler re
         windowFunction = analyzeMode == kEasyMode ? kHammingWindow : options.windowFunction;
         TSamplingParameters parameters =
             SamplingParametersFor(analyzeMode, options.periodMs, options.bias);
+        report.sampling = SamplingName(options.samplingMode);
         if (RunSamplingStep(series, file, options.samplingMode, parameters, nullptr) !=
             TSamplingOutcome::Sampled) {
             report.ok = false;
@@ -74,9 +81,9 @@ void Analyze(const TFileOptions& options, const std::string& file, TResampler re
     if (!options.smpPath.empty()) {
         const std::string path = ExpandOutputPath(options.smpPath, file);
         std::string problem;
-        if (!series.SaveToFile(path, &problem)) {
-            Fail(report,
-                 (problem.empty() ? std::string(kSaveFailedMessage) : problem) + " (" + path + ")");
+        std::string reason;
+        if (!series.SaveToFile(path, &problem, &reason)) {
+            Fail(report, problem.empty() ? SaveFailure(path, reason) : problem + " (" + path + ")");
         }
     }
     if (!options.seriesPngPath.empty()) {
@@ -85,7 +92,7 @@ void Analyze(const TFileOptions& options, const std::string& file, TResampler re
             DrawSamplingGraph(series.values.get(), series.count, series.period, series.unit,
                               options.seriesWidth, options.seriesHeight, path);
         if (!drawing.saved) {
-            Fail(report, std::string(kSaveFailedMessage) + " (" + path + ")");
+            Fail(report, SaveFailure(path, drawing.saveError));
         }
     }
 
@@ -120,7 +127,7 @@ void Analyze(const TFileOptions& options, const std::string& file, TResampler re
         report.lambda = 0.0 - drawing.slope;
         report.lambdaText = drawing.lambdaText;
         if (!drawing.saved) {
-            Fail(report, std::string(kSaveFailedMessage) + " (" + pngPath + ")");
+            Fail(report, SaveFailure(pngPath, drawing.saveError));
         }
     } else if (!pngPath.empty()) {
         Fail(report, "too few values to draw a spectrum (" + pngPath + " not written)");
@@ -128,8 +135,9 @@ void Analyze(const TFileOptions& options, const std::string& file, TResampler re
 
     if (!options.csvPath.empty()) {
         std::string path = ExpandOutputPath(options.csvPath, file);
-        if (!fft->SaveCsv(path, fftPeriod, dataFraction)) {
-            Fail(report, std::string(kSaveFailedMessage) + " (" + path + ")");
+        std::string reason;
+        if (!fft->SaveCsv(path, fftPeriod, dataFraction, &reason)) {
+            Fail(report, SaveFailure(path, reason));
         }
     }
 
@@ -360,7 +368,8 @@ std::string ReportJson(const TFileReport& report, bool surrogates) {
         (IsUtf8(report.file) ? std::string() : ",\"file_bytes\":" + JsonBytes(report.file)) +
         ",\"ok\":" + (report.ok ? "true" : "false") + ",\"count\":" + FormatInt(report.count) +
         ",\"period\":" + JsonNumber(report.period) + ",\"N\":" + FormatInt(report.fftSize) +
-        ",\"binCount\":" + FormatInt(report.binCount) + ",\"groups\":" + FormatInt(report.groups);
+        ",\"binCount\":" + FormatInt(report.binCount) + ",\"groups\":" + FormatInt(report.groups) +
+        ",\"sampling\":" + (report.sampling.empty() ? "null" : JsonString(report.sampling));
     if (report.hasLine) {
         json += ",\"lambdaText\":" + JsonString(report.lambdaText) +
                 ",\"lambda\":" + JsonNumber(report.lambda) +

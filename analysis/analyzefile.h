@@ -16,6 +16,7 @@ struct TFileReport {
     std::string file;
     bool ok = false;
     std::vector<std::string> errors; // texts as a user of the windows would read them
+    std::string sampling;            // the sampler's name (SamplingName); "" for a sample file
 
     int count = 0;
     double period = 0.0;

@@ -40,7 +40,7 @@ TSamplingDrawing DrawSamplingGraph(const double* values, int count, double perio
     graph->yLog = false;
     graph->PlotPolyline(times.data(), values, count, kBlue, 1, 0);
     if (!fileName.empty()) {
-        drawing.saved = graph->SaveAsPng(fileName);
+        drawing.saved = graph->SaveAsPng(fileName, &drawing.saveError);
     }
     drawing.graph = std::move(graph);
     return drawing;

@@ -19,8 +19,10 @@ TSamplingStatistics SamplingStatisticsTexts(int count, double period, double ave
 
 struct TSamplingDrawing {
     std::unique_ptr<TXYGraph> graph; // w x h
-    // False when a file name was given and the PNG could not be written.
+    // False when a file name was given and the PNG could not be written,
+    // with the reason in saveError.
     bool saved = true;
+    std::string saveError;
 
     TSamplingDrawing();
     ~TSamplingDrawing();

@@ -185,7 +185,7 @@ TSpectrumDrawing DrawSpectrum(const TSpectrumState& state, const TSpectrumSettin
     }
 
     if (!fileName.empty()) {
-        drawing.saved = graph->SaveAsPng(fileName);
+        drawing.saved = graph->SaveAsPng(fileName, &drawing.saveError);
     }
     drawing.graph = std::move(graph);
     return drawing;

@@ -43,8 +43,10 @@ struct TSpectrumDrawing {
     std::string lambdaText; // "λ = %.3f" when hasLine
     int firstBin = 0;       // the bins of the band, when it holds any
     int lastBin = 0;
-    // False when a file name was given and the PNG could not be written.
+    // False when a file name was given and the PNG could not be written,
+    // with the reason in saveError.
     bool saved = true;
+    std::string saveError;
 
     TSpectrumDrawing();
     ~TSpectrumDrawing();

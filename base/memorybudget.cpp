@@ -101,13 +101,17 @@ std::optional<std::uint64_t> AvailableMemoryNow() {
 }
 
 std::uint64_t AnalysisBytes(std::uint64_t count) {
-    // 8 bytes per value held, 2 per value for the fluctuation analysis, and
-    // the capped spectrum with its window and resampling buffers.
-    constexpr std::uint64_t kSpectrumBytes = 16u << 20;
-    if (count > (UINT64_MAX - kSpectrumBytes) / 10) {
+    // 8 bytes per value held and 2 per value for the fluctuation analysis;
+    // the spectrum of at most 2^18 points takes 48 bytes per point with its
+    // window and the resampler's buffers.
+    std::uint64_t points = 1;
+    while (points < count && points < (1u << 18)) {
+        points *= 2;
+    }
+    if (count > (UINT64_MAX - 48 * points) / 10) {
         return UINT64_MAX;
     }
-    return count * 10 + kSpectrumBytes;
+    return count * 10 + 48 * points;
 }
 
 std::string MemoryShortfall(std::uint64_t count, const char* what,

@@ -20,7 +20,8 @@ std::optional<std::uint64_t> AvailableMemory(std::string_view meminfo,
 std::optional<std::uint64_t> AvailableMemoryNow();
 
 // The bytes an analysis of `count` values holds at most: the values, one
-// sum per four values for the fluctuation analysis, and the spectrum.
+// sum per four values for the fluctuation analysis, and the spectrum of the
+// next power of two, at most 2^18, points.
 std::uint64_t AnalysisBytes(std::uint64_t count);
 
 // Empty when `count` values (of `what`, "windows" or "values") fit in

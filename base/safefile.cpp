@@ -310,3 +310,24 @@ bool WriteFileAtomically(const std::string& path, std::string_view content, std:
     }
     return true;
 }
+
+std::string InputFileProblem(const std::string& name) {
+    struct stat info;
+    if (::stat(name.c_str(), &info) != 0) {
+        return ErrnoMessage(errno);
+    }
+    if (S_ISDIR(info.st_mode)) {
+        return "it is a directory";
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return "it is a device, FIFO or socket, not a file";
+    }
+    // The permission is what open(2) says: access(2) would pass anything
+    // for root and judge by the real, not the effective, user.
+    const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return ErrnoMessage(errno);
+    }
+    ::close(fd);
+    return std::string();
+}

@@ -56,3 +56,8 @@ std::string FolderOf(const std::string& fileName);
 
 // The message of an errno value, safe to call from several threads.
 std::string ErrnoMessage(int code);
+
+// Why `name` cannot be read as an input file, such as "No such file or
+// directory", "it is a directory", "Permission denied"; "" when it is a
+// regular file that opens for reading.
+std::string InputFileProblem(const std::string& name);

@@ -187,4 +187,37 @@ void BM_SampleAmplitude(benchmark::State& state) {
 }
 BENCHMARK(BM_SampleAmplitude)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// The measuring samplers, against the counting one above.
+void BM_SampleFineFrequency(benchmark::State& state) {
+    const std::string& path = RecordingPath();
+    TWaveAnalyze series;
+    TWallClock clock;
+    for (auto _ : state) {
+        if (!series.SampleFineFrequency(path, 0.025, 8.0 / 32768.0)) {
+            state.SkipWithError("sampling failed");
+            return;
+        }
+        benchmark::DoNotOptimize(series.values.get());
+    }
+    ReportReadRatio(state, clock.Seconds());
+    ReportAudioRate(state);
+}
+BENCHMARK(BM_SampleFineFrequency)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_SamplePitch(benchmark::State& state) {
+    const std::string& path = RecordingPath();
+    TWaveAnalyze series;
+    TWallClock clock;
+    for (auto _ : state) {
+        if (!series.SamplePitch(path, 0.025)) {
+            state.SkipWithError("sampling failed");
+            return;
+        }
+        benchmark::DoNotOptimize(series.values.get());
+    }
+    ReportReadRatio(state, clock.Seconds());
+    ReportAudioRate(state);
+}
+BENCHMARK(BM_SamplePitch)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
 } // namespace

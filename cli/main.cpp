@@ -7,12 +7,16 @@
 #include <cstdio>
 #include <functional>
 #include <mutex>
+#include <new>
+#include <optional>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 #include <vector>
 
 #include "analysis/analyzefile.h"
+#include "base/memorybudget.h"
 #include "base/safefile.h"
 #include "base/stdstreams.h"
 #include "cli/options.h"
@@ -98,15 +102,33 @@ void PrintReport(const TCliOptions& options, const TFileReport& report) {
     }
 }
 
-} // namespace
+// Address space the font configuration needs to load: below it, fontconfig
+// fails inside its own allocations in ways it does not survive.
+constexpr std::uint64_t kFontLookupBytes = 48u << 20;
 
-int main(int argc, char** argv) {
-    // Numbers are formatted without the C library's locale, but keep the
-    // process in the C locale for anything else that might consult it.
-    std::setlocale(LC_ALL, "C");
-    OpenMissingStandardDescriptors();
+// Why the graphs asked for cannot be drawn, or "". The face is looked up
+// here, before any file is read: the first lookup loads the font
+// configuration, which must not compete with the series for memory. Every
+// run draws the spectrum to find its groups, graph file or not; without the
+// memory to load the fonts, a run that writes no graph draws it without text.
+std::string PrepareGraphFont(bool graphsAsked) {
+    const std::optional<std::uint64_t> available = AvailableMemoryNow();
+    if (available && *available < kFontLookupBytes) {
+        DoWithoutFonts();
+        if (graphsAsked) {
+            return "out of memory: not enough to load the fonts for the graphs (" +
+                   std::to_string(*available >> 20) + " MB available, " +
+                   std::to_string(kFontLookupBytes >> 20) + " MB needed)";
+        }
+        return std::string();
+    }
+    if (FindFontFace(kGraphFontName) == nullptr && graphsAsked) {
+        return "no font for the graphs' text: install a font (such as fonts-ipafont-gothic)";
+    }
+    return std::string();
+}
 
-    std::vector<std::string> args(argv + 1, argv + argc);
+int Run(const std::vector<std::string>& args) {
     std::string error;
     std::optional<TCliOptions> parsed = ParseCliOptions(args, error);
     if (!parsed) {
@@ -161,14 +183,33 @@ int main(int argc, char** argv) {
             finished.notify_all();
         }
     };
-    // Every file's drawing needs the graph's face, and the first lookup loads
-    // the font configuration (a few milliseconds, during which any other
-    // drawing waits). Looking it up on a thread of its own while the first
-    // files are sampled takes that off the files' path when a core is free.
-    std::thread fontLookup([] { FindFontFace(kGraphFontName); });
+    const std::string fontProblem =
+        PrepareGraphFont(!options.spectrumPngPath.empty() || !options.seriesPngPath.empty());
+    if (!fontProblem.empty()) {
+        std::fprintf(stderr, "zittermark-cli: %s\n", fontProblem.c_str());
+        return 1;
+    }
+    // A thread the system cannot start means fewer threads; with none at
+    // all, this thread does the work before it prints.
+    // The vector never grows once a thread runs: a thread destroyed while it
+    // runs would end the process.
     std::vector<std::thread> threads;
+    threads.reserve(jobs);
     for (unsigned i = 0; i < jobs; ++i) {
-        threads.emplace_back(worker);
+        try {
+            threads.emplace_back(worker);
+        } catch (const std::system_error&) {
+            break;
+        } catch (const std::bad_alloc&) {
+            break;
+        }
+    }
+    if (threads.empty()) {
+        for (std::size_t index = 0; index < total; ++index) {
+            reports[index] = AnalyzeFile(options, options.files[index], nullptr, parallelFor);
+            done[index] = true;
+            ++completed;
+        }
     }
 
     bool allOk = true;
@@ -189,7 +230,6 @@ int main(int argc, char** argv) {
     for (std::thread& thread : threads) {
         thread.join();
     }
-    fontLookup.join();
     if (!options.summaryPath.empty()) {
         std::string detail;
         if (!WriteFileAtomically(options.summaryPath, SummaryCsv(options, reports), &detail)) {
@@ -199,4 +239,21 @@ int main(int argc, char** argv) {
         }
     }
     return FinishStdout(allOk ? 0 : 1);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // Numbers are formatted without the C library's locale, but keep the
+    // process in the C locale for anything else that might consult it.
+    std::setlocale(LC_ALL, "C");
+    OpenMissingStandardDescriptors();
+    try {
+        return Run(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const std::bad_alloc&) {
+        // Each file's analysis reports its own; this is what is left (the
+        // options, the reports, the summary).
+        std::fputs("zittermark-cli: out of memory\n", stderr);
+        return 1;
+    }
 }

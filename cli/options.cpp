@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <utility>
 
+#include "analysis/analysisrun.h"
+#include "base/samefile.h"
 #include "base/textformat.h"
 
 const char* const kCliUsage =
@@ -22,8 +24,9 @@ files are analysed as they are, with the chosen window and band.
 
 Sampling:
   --mode easy|fixed           analysis mode for WAV files (default easy)
-  --sampling frequency|amplitude
-                              level-crossing frequency or RMS level (default frequency)
+  --sampling frequency|amplitude|fine-frequency|pitch
+                              counted level crossings, RMS level, crossings located
+                              between frames, or aubio's f0 (default frequency)
   --period-ms N               window length, 5-1000 ms (fixed mode; default 25)
   --bias N                    crossing level, -32768-32767 in 1/32768 (fixed mode; default 0)
 Spectrum:
@@ -119,15 +122,6 @@ struct TArgs {
     }
 };
 
-// A path as the file system would resolve it: absolute, with "." and ".."
-// and the symbolic links of its existing part resolved.
-std::filesystem::path NormalPath(const std::string& path) {
-    std::error_code ignored;
-    std::filesystem::path absolute = std::filesystem::absolute(path, ignored);
-    std::filesystem::path resolved = std::filesystem::weakly_canonical(absolute, ignored);
-    return (resolved.empty() ? absolute : resolved).lexically_normal();
-}
-
 // A device, a FIFO or a name of a descriptor (/dev/stdout) is written as it
 // is: any number of outputs may go there without replacing anything.
 bool WritesWithoutReplacing(const std::string& raw, const std::filesystem::path& normal) {
@@ -149,12 +143,7 @@ struct TNamedPath {
 };
 
 bool SamePath(const TNamedPath& a, const TNamedPath& b) {
-    if (a.normal == b.normal) {
-        return true;
-    }
-    std::error_code failed;
-    bool same = std::filesystem::equivalent(a.normal, b.normal, failed);
-    return !failed && same;
+    return SameFile(a.normal, b.normal);
 }
 
 } // namespace
@@ -229,7 +218,8 @@ std::optional<TCliOptions> ParseCliOptions(const std::vector<std::string>& args,
             ok = in.Choice(arg, {"easy", "fixed"}, mode);
             options.analyzeMode = mode == 0 ? 0 : 2;
         } else if (arg == "--sampling") {
-            ok = in.Choice(arg, {"frequency", "amplitude"}, options.samplingMode);
+            ok = in.Choice(arg, {"frequency", "amplitude", "fine-frequency", "pitch"},
+                           options.samplingMode);
             samplingGiven = true;
         } else if (arg == "--period-ms") {
             ok = in.Int(arg, 5, 1000, options.periodMs);
@@ -343,8 +333,9 @@ std::optional<TCliOptions> ParseCliOptions(const std::vector<std::string>& args,
                 "analysed as they are)";
         return std::nullopt;
     }
-    if (options.samplingMode == 1 && biasGiven) {
-        error = "--bias applies to --sampling frequency only";
+    if ((options.samplingMode == kAmplitudeSampling || options.samplingMode == kPitchSampling) &&
+        biasGiven) {
+        error = "--bias applies to --sampling frequency and fine-frequency only";
         return std::nullopt;
     }
     int upper = options.bandUpper.value_or(0);

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string_view>
 
+#include "analysis/analysisrun.h"
 #include "base/textformat.h"
 
 namespace {
@@ -90,40 +91,42 @@ std::string SummaryCsv(const TCliOptions& options, const std::vector<TFileReport
             warnings += (i ? "; " : "") + report.warnings[i];
         }
         const char* windows[] = {"rect", "hanning", "hamming"};
-        csv += Row(
-            {report.file,
-             report.ok ? "true" : "false",
-             FormatInt(report.count),
-             ShortestNumber(report.period),
-             FormatInt(report.fftSize),
-             FormatInt(report.binCount),
-             FormatInt(report.groups),
-             report.hasLine ? ShortestNumber(report.lambda) : "",
-             Number(report.lambdaSe),
-             Number(report.lambdaCiLow),
-             Number(report.lambdaCiHigh),
-             Number(report.r2),
-             Number(report.lambdaMeanRemoved),
-             Number(report.dfaAlpha),
-             Number(report.betaDfa),
-             surrogates ? Number(report.surrogateMean) : "",
-             surrogates ? Number(report.surrogateSd) : "",
-             surrogates ? Number(report.surrogateP) : "",
-             warnings,
-             sampleFile ? "sample-file" : (fixed ? "fixed" : "easy"),
-             sampleFile ? "" : (options.samplingMode == 0 ? "frequency" : "amplitude"),
-             sampleFile ? "" : (easy ? "25" : FormatInt(options.periodMs)),
-             sampleFile || options.samplingMode != 0 ? "" : (easy ? "8" : FormatInt(options.bias)),
-             easy ? "hamming" : windows[options.windowFunction],
-             easy ? "whole" : FormatInt(options.bandUpper.value_or(0)),
-             easy ? "whole" : FormatInt(options.bandLower.value_or(-40)),
-             FormatInt(options.surrogates),
-             FormatInt(static_cast<long long>(options.seed)),
-             report.input.container,
-             report.input.encoding,
-             report.input.channels > 0 ? FormatInt(report.input.channels) : "",
-             report.input.channels > 0 ? FormatInt(report.input.sampleRateHz) : ""},
-            true);
+        csv += Row({report.file,
+                    report.ok ? "true" : "false",
+                    FormatInt(report.count),
+                    ShortestNumber(report.period),
+                    FormatInt(report.fftSize),
+                    FormatInt(report.binCount),
+                    FormatInt(report.groups),
+                    report.hasLine ? ShortestNumber(report.lambda) : "",
+                    Number(report.lambdaSe),
+                    Number(report.lambdaCiLow),
+                    Number(report.lambdaCiHigh),
+                    Number(report.r2),
+                    Number(report.lambdaMeanRemoved),
+                    Number(report.dfaAlpha),
+                    Number(report.betaDfa),
+                    surrogates ? Number(report.surrogateMean) : "",
+                    surrogates ? Number(report.surrogateSd) : "",
+                    surrogates ? Number(report.surrogateP) : "",
+                    warnings,
+                    sampleFile ? "sample-file" : (fixed ? "fixed" : "easy"),
+                    sampleFile ? "" : SamplingName(options.samplingMode),
+                    sampleFile ? "" : (easy ? "25" : FormatInt(options.periodMs)),
+                    sampleFile || (options.samplingMode != kFrequencySampling &&
+                                   options.samplingMode != kFineFrequencySampling)
+                        ? ""
+                        : (easy ? "8" : FormatInt(options.bias)),
+                    easy ? "hamming" : windows[options.windowFunction],
+                    easy ? "whole" : FormatInt(options.bandUpper.value_or(0)),
+                    easy ? "whole" : FormatInt(options.bandLower.value_or(-40)),
+                    FormatInt(options.surrogates),
+                    FormatInt(static_cast<long long>(options.seed)),
+                    report.input.container,
+                    report.input.encoding,
+                    report.input.channels > 0 ? FormatInt(report.input.channels) : "",
+                    report.input.channels > 0 ? FormatInt(report.input.sampleRateHz) : ""},
+                   true);
     }
     return csv;
 }

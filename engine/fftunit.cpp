@@ -413,11 +413,14 @@ std::string TComplexFFT::CsvText(double fftPeriod, double dataFraction) const {
     return text;
 }
 
-bool TComplexFFT::SaveCsv(const std::string& fileName, double fftPeriod,
-                          double dataFraction) const {
+bool TComplexFFT::SaveCsv(const std::string& fileName, double fftPeriod, double dataFraction,
+                          std::string* error) const {
     std::string text = CsvText(fftPeriod, dataFraction);
     if (text.empty()) {
+        if (error) {
+            *error = "the spectrum cannot be written with these settings";
+        }
         return false;
     }
-    return WriteFileAtomically(fileName, text);
+    return WriteFileAtomically(fileName, text, error);
 }

@@ -81,7 +81,9 @@ public:
     // writing nothing, when fftPeriod is not finite and positive (or so small
     // that its reciprocal overflows), when dataFraction is NaN, or on any
     // write failure (an existing file then stays intact).
-    bool SaveCsv(const std::string& fileName, double fftPeriod, double dataFraction) const;
+    // The reason of a failure goes to `error` when given.
+    bool SaveCsv(const std::string& fileName, double fftPeriod, double dataFraction,
+                 std::string* error = nullptr) const;
 
     // The exact text SaveCsv writes (empty when the arguments are refused).
     std::string CsvText(double fftPeriod, double dataFraction) const;

@@ -20,6 +20,8 @@
 #include "base/messagebox.h"
 #include "base/safefile.h"
 #include "base/textformat.h"
+#include "engine/finecrossings.h"
+#include "engine/pitchtracker.h"
 #include "engine/wavefile.h"
 
 namespace {
@@ -213,6 +215,19 @@ struct TIntegerSquareSum {
     }
 };
 
+// The frames of one window, gathered for a reducer that needs them together.
+struct TWindowFrames {
+    std::vector<float> frames;
+    std::size_t filled = 0;
+
+    void Add(const float* x, std::size_t n) {
+        std::copy(x, x + n, frames.begin() + static_cast<std::ptrdiff_t>(filled));
+        filled += n;
+    }
+
+    void Reset() { filled = 0; }
+};
+
 struct TSampledSeries {
     std::unique_ptr<double[]> values;
     int count = 0;
@@ -221,7 +236,7 @@ struct TSampledSeries {
     TInputFormat input;
 };
 
-enum class TSamplingRule { Frequency, Amplitude };
+enum class TSamplingRule { Frequency, Amplitude, FineFrequency, Pitch };
 
 // One value per window from a stream of frames read in blocks: each block is
 // cut at the window boundaries and every piece fed to the window's reducer,
@@ -296,6 +311,12 @@ std::optional<TSampledSeries> SampleWindows(const std::string& name, double requ
     }
 
     TSampledSeries result;
+    // A file without samples gives an empty series; these say why.
+    if (frames == 0) {
+        result.warnings.push_back(wave.Decoded()      ? "the file holds no frames"
+                                  : wave.hasDataChunk ? "the \"data\" chunk holds no frames"
+                                                      : "the file has no \"data\" chunk");
+    }
     result.input = {wave.ContainerName(), wave.EncodingName(), wave.Channels(), rate};
     result.count = static_cast<int>(windows);
     // The true duration of the window, not the requested one.
@@ -319,14 +340,32 @@ std::optional<TSampledSeries> SampleWindows(const std::string& name, double requ
     // unlike any integer threshold.
     const double scale = wave.FrameSumScale();
     const bool exactSquares = window <= (uint64_t{1} << 21);
+    const bool crossingRule =
+        rule == TSamplingRule::Frequency || rule == TSamplingRule::FineFrequency;
     const bool integerForm =
-        scale > 0.0 && (rule == TSamplingRule::Frequency ? !std::isnan(bias) : exactSquares);
+        scale > 0.0 &&
+        (crossingRule ? !std::isnan(bias) : rule == TSamplingRule::Amplitude && exactSquares);
+    // The measuring samplers leave windows without a value (NaN) where they
+    // find no pitch; those are filled in afterwards.
+    const bool fillsGaps = rule == TSamplingRule::FineFrequency || rule == TSamplingRule::Pitch;
 
     try {
         if (integerForm) {
             std::vector<int32_t> buffer(blockFrames);
             auto read = [&wave](int32_t* out, unsigned n) { return wave.ReadFrameSums(out, n); };
-            if (rule == TSamplingRule::Frequency) {
+            if (rule == TSamplingRule::FineFrequency) {
+                const TIntegerLevel level = TIntegerLevel::For(bias, scale);
+                TIntegerFineCrossings crossings{level.above, level.below, bias / scale};
+                ReduceWindows(windows, window, buffer, crossings, read,
+                              [&](uint64_t w, bool padded) {
+                                  if (padded) {
+                                      const int32_t zero = 0;
+                                      crossings.Add(&zero, 1);
+                                      crossings.frame = static_cast<int64_t>((w + 1) * window);
+                                  }
+                                  values[w] = crossings.Frequency(rate).value_or(std::nan(""));
+                              });
+            } else if (rule == TSamplingRule::Frequency) {
                 TIntegerCrossingCounter crossings{TIntegerLevel::For(bias, scale)};
                 ReduceWindows(
                     windows, window, buffer, crossings, read, [&](uint64_t w, bool padded) {
@@ -347,7 +386,34 @@ std::optional<TSampledSeries> SampleWindows(const std::string& name, double requ
         } else {
             std::vector<float> buffer(blockFrames);
             auto read = [&wave](float* out, unsigned n) { return wave.ReadFrames(out, n); };
-            if (rule == TSamplingRule::Frequency) {
+            if (rule == TSamplingRule::FineFrequency) {
+                TFineCrossings crossings{bias};
+                ReduceWindows(windows, window, buffer, crossings, read,
+                              [&](uint64_t w, bool padded) {
+                                  if (padded) {
+                                      const float zero = 0.0f;
+                                      crossings.Add(&zero, 1);
+                                      // The frames the data never reached come after it.
+                                      crossings.frame = static_cast<int64_t>((w + 1) * window);
+                                  }
+                                  values[w] = crossings.Frequency(rate).value_or(std::nan(""));
+                              });
+            } else if (rule == TSamplingRule::Pitch) {
+                TPitchTracker tracker(static_cast<int>(window), rate);
+                if (!tracker.Ready()) {
+                    problem = tracker.problem;
+                    return std::nullopt;
+                }
+                TWindowFrames frames{std::vector<float>(window)};
+                ReduceWindows(windows, window, buffer, frames, read, [&](uint64_t w, bool padded) {
+                    if (padded) {
+                        std::fill(frames.frames.begin() +
+                                      static_cast<std::ptrdiff_t>(frames.filled),
+                                  frames.frames.end(), 0.0f);
+                    }
+                    values[w] = tracker.Window(frames.frames.data()).value_or(std::nan(""));
+                });
+            } else if (rule == TSamplingRule::Frequency) {
                 TCrossingCounter crossings{bias};
                 ReduceWindows(
                     windows, window, buffer, crossings, read, [&](uint64_t w, bool padded) {
@@ -378,6 +444,18 @@ std::optional<TSampledSeries> SampleWindows(const std::string& name, double requ
         // damaged series as the recording's.
         problem = wave.problem;
         return std::nullopt;
+    }
+    if (fillsGaps && windows > 0) {
+        const int64_t filled = FillFromPrevious(values, static_cast<int64_t>(windows));
+        // A few gaps are the pauses of any recording; more say the measure
+        // is unreliable here.
+        if (filled * 20 > static_cast<int64_t>(windows)) {
+            result.warnings.push_back(
+                FormatInt(filled) + " of " + FormatInt(static_cast<long long>(windows)) +
+                " windows (" + FormatFixed(100.0 * static_cast<double>(filled) / windows, 1) +
+                " %) had no " + (rule == TSamplingRule::Pitch ? "pitch" : "three crossings") +
+                " and took the value of the window before them");
+        }
     }
     if (wave.EndedEarly()) {
         // The decoder's length at open was an estimate: the series ends with
@@ -586,6 +664,12 @@ std::string LineFault(uint64_t line) {
     return std::string(kBadFormat) + "(" + FormatInt(static_cast<long long>(line)) + "行目)";
 }
 
+// The format message naming the line and the field that is wrong.
+std::string FieldFault(uint64_t line, const char* field) {
+    return std::string(kBadFormat) + "(" + FormatInt(static_cast<long long>(line)) + "行目、" +
+           field + ")";
+}
+
 bool IsAscii(std::string_view text) {
     return std::all_of(text.begin(), text.end(),
                        [](char c) { return static_cast<unsigned char>(c) < 0x80; });
@@ -677,6 +761,34 @@ bool TWaveAnalyze::SampleFrequency(const std::string& name, double period, doubl
     return true;
 }
 
+bool TWaveAnalyze::SampleFineFrequency(const std::string& name, double period, double bias) {
+    problem.clear();
+    std::optional<TSampledSeries> sampled =
+        SampleWindows(name, period, TSamplingRule::FineFrequency, bias, problem);
+    if (!sampled) {
+        return false;
+    }
+    values = std::move(sampled->values);
+    count = sampled->count;
+    this->period = sampled->period;
+    warnings = std::move(sampled->warnings);
+    return true;
+}
+
+bool TWaveAnalyze::SamplePitch(const std::string& name, double period) {
+    problem.clear();
+    std::optional<TSampledSeries> sampled =
+        SampleWindows(name, period, TSamplingRule::Pitch, 0.0, problem);
+    if (!sampled) {
+        return false;
+    }
+    values = std::move(sampled->values);
+    count = sampled->count;
+    this->period = sampled->period;
+    warnings = std::move(sampled->warnings);
+    return true;
+}
+
 bool TWaveAnalyze::SampleAmplitude(const std::string& name, double period) {
     problem.clear();
     std::optional<TSampledSeries> sampled =
@@ -750,7 +862,8 @@ std::string TWaveAnalyze::SaveProblem() const {
     return std::string();
 }
 
-bool TWaveAnalyze::SaveToFile(const std::string& name, std::string* problem) const {
+bool TWaveAnalyze::SaveToFile(const std::string& name, std::string* problem,
+                              std::string* reason) const {
     std::string refusal = SaveProblem();
     if (!refusal.empty()) {
         if (problem) {
@@ -758,16 +871,17 @@ bool TWaveAnalyze::SaveToFile(const std::string& name, std::string* problem) con
         }
         return false;
     }
-    return WriteFileAtomically(name, SampleFileText());
+    return WriteFileAtomically(name, SampleFileText(), reason);
 }
 
 bool TWaveAnalyze::LoadFromFile(const std::string& name) {
     // Only a regular file has a size to bound the declared count by; a
     // folder or a device cannot be opened as a sample file.
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(name, error)) {
-        return Fail(kOpenFailed);
+    const std::string cause = InputFileProblem(name);
+    if (!cause.empty()) {
+        return Fail(std::string(kOpenFailed) + "(" + cause + ")");
     }
+    std::error_code error;
     const std::uintmax_t size = std::filesystem::file_size(name, error);
     std::ifstream in(name, std::ios::binary);
     if (error || !in) {
@@ -786,7 +900,7 @@ bool TWaveAnalyze::LoadFromStream(std::istream& stream, std::uint64_t streamSize
     }
     if (line.find(kPeriodTitleCp932) == std::string::npos &&
         line.find(kPeriodTitleUtf8) == std::string::npos) {
-        return Fail(kBadFormat);
+        return Fail(FieldFault(1, "見出し「サンプリング周期」がありません"));
     }
 
     // Everything is parsed into temporaries and committed at the end, so a
@@ -797,7 +911,7 @@ bool TWaveAnalyze::LoadFromStream(std::istream& stream, std::uint64_t streamSize
     }
     std::vector<TCommaField> fields = SplitCommaText(line);
     if (fields.size() < 3) {
-        return Fail(kBadFormat);
+        return Fail(FieldFault(2, "周期、サンプル数、単位の3項目が必要です"));
     }
     // "2 56" between commas is not the count 2 and the unit "56".
     if (FieldHasSeveralTokens(fields, 3)) {
@@ -806,11 +920,11 @@ bool TWaveAnalyze::LoadFromStream(std::istream& stream, std::uint64_t streamSize
     std::optional<double> newPeriod = ParseDecimal(fields[0].text);
     // Later stages divide by the period.
     if (!newPeriod || !std::isfinite(*newPeriod) || !(*newPeriod > 0.0)) {
-        return Fail(kBadFormat);
+        return Fail(FieldFault(2, "サンプリング周期"));
     }
     std::optional<long long> newCount = ParseInteger(fields[1].text);
     if (!newCount || *newCount < 0 || *newCount > INT_MAX) {
-        return Fail(kBadFormat);
+        return Fail(FieldFault(2, "サンプル数"));
     }
     std::optional<std::string> newUnit = UnitFromFile(fields[2].text);
     if (!newUnit) {
@@ -822,7 +936,7 @@ bool TWaveAnalyze::LoadFromStream(std::istream& stream, std::uint64_t streamSize
         return Fail(LineFault(reader.LineNumber()));
     }
     if (line.find("Samples") == std::string::npos) {
-        return Fail(kBadFormat);
+        return Fail(FieldFault(3, "見出し「Samples」がありません"));
     }
 
     // Every value takes at least one byte, so a count beyond the size of the
@@ -830,7 +944,7 @@ bool TWaveAnalyze::LoadFromStream(std::istream& stream, std::uint64_t streamSize
     // lines run out before is a count mismatch.
     const uint64_t declared = static_cast<uint64_t>(*newCount);
     if (declared > streamSize) {
-        return Fail(kBadFormat);
+        return Fail(FieldFault(2, "サンプル数がファイルの大きさを超えています"));
     }
     const std::string shortfall = MemoryShortfall(declared, "values", AvailableMemoryNow());
     if (!shortfall.empty()) {
@@ -853,7 +967,7 @@ bool TWaveAnalyze::LoadFromStream(std::istream& stream, std::uint64_t streamSize
         std::optional<double> value = ParseDecimal(line);
         // An overflowing value would spread infinities through the spectrum.
         if (!value || !std::isfinite(*value)) {
-            return Fail(kBadFormat);
+            return Fail(FieldFault(reader.LineNumber(), "サンプル値"));
         }
         newValues[i] = *value;
     }

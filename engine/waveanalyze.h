@@ -38,6 +38,17 @@ public:
     // The same with the RMS level of each window.
     bool SampleAmplitude(const std::string& name, double period);
 
+    // The same crossings located to a fraction of a frame: each window's
+    // value is (K - 1) / (2 (t_K - t_1)) Hz for its K crossing instants. A
+    // window with fewer than three takes the value of the window before it
+    // (the first ones the first value found), with a warning when more than
+    // one window in twenty does.
+    bool SampleFineFrequency(const std::string& name, double period, double bias);
+
+    // The fundamental frequency of each window in Hz (aubio's pitch
+    // detection); unvoiced windows are filled in as above.
+    bool SamplePitch(const std::string& name, double period);
+
     // Mean of the values; 0 for an empty series.
     double Average() const;
     // Largest value, but never less than 0.
@@ -50,8 +61,9 @@ public:
     // otherwise) through a temporary file and a rename. Returns false on any
     // failure, leaving an existing file intact; shows nothing. A series the
     // file cannot represent (SaveProblem) is refused with that text in
-    // `problem`, when given.
-    bool SaveToFile(const std::string& name, std::string* problem = nullptr) const;
+    // `problem`, when given; why a write failed goes to `reason`.
+    bool SaveToFile(const std::string& name, std::string* problem = nullptr,
+                    std::string* reason = nullptr) const;
 
     // Why the series cannot be written as a sample file (its period would be
     // written as 0.000000), or "" when it can.

@@ -15,6 +15,8 @@
 #include <emmintrin.h>
 #endif
 
+#include "base/safefile.h"
+
 namespace {
 
 // Bytes read from the file at once when the caller asks for fewer.
@@ -113,12 +115,13 @@ bool TWaveFile::Open(const std::string& name) {
     problem.clear();
     // Only a regular file has a size to check the chunk sizes against; a
     // folder or a device is no WAV file.
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(name, error)) {
+    problem = InputFileProblem(name);
+    if (!problem.empty()) {
         return false;
     }
     auto stream = std::make_unique<std::ifstream>(name, std::ios::binary);
     if (!*stream) {
+        problem = "cannot open it";
         return false;
     }
     const bool opened = Open(std::move(stream));
@@ -193,6 +196,7 @@ bool TWaveFile::Walk() {
     readFailed = false;
     endedEarly = false;
     declaredFrames = 0;
+    hasDataChunk = false;
     dataOffset = 0;
     dataSize = 0;
     frameCount = 0;
@@ -376,6 +380,7 @@ bool TWaveFile::Walk() {
     }
     frameCount = dataSize / format.blockAlign;
     declaredFrames = haveData ? declaredDataSize / format.blockAlign : 0;
+    hasDataChunk = haveData;
 
     in.clear();
     in.seekg(dataOffset);

@@ -115,6 +115,8 @@ public:
     // The data chunk's size as its header states it, over blockAlign: more
     // than frameCount when the file is shorter than its header claims.
     uint32_t declaredFrames = 0;
+    // Whether the file has a "data" chunk (after its "fmt " chunk).
+    bool hasDataChunk = false;
 
 private:
     bool Walk();

@@ -32,6 +32,11 @@ class TFontFace;
 // live until the process ends.
 const TFontFace* FindFontFace(const std::string& faceName);
 
+// Makes every later FindFontFace return nullptr without loading the font
+// configuration: for a process left too little memory to load it, which then
+// draws its graphs without text.
+void DoWithoutFonts();
+
 // The family name the face's file gives itself ("IPAPGothic"); empty for
 // nullptr.
 std::string FontFaceFamily(const TFontFace* face);

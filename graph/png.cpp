@@ -88,10 +88,13 @@ std::string EncodePng(const TBitmap& bitmap) {
     return bytes;
 }
 
-bool SavePng(const TBitmap& bitmap, const std::string& fileName) {
+bool SavePng(const TBitmap& bitmap, const std::string& fileName, std::string* error) {
     std::string bytes = EncodePng(bitmap);
     if (bytes.empty()) {
+        if (error) {
+            *error = "the image could not be encoded as PNG";
+        }
         return false;
     }
-    return WriteFileAtomically(fileName, bytes);
+    return WriteFileAtomically(fileName, bytes, error);
 }

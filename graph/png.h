@@ -11,4 +11,5 @@ class TBitmap;
 std::string EncodePng(const TBitmap& bitmap);
 
 // Encodes and writes through WriteFileAtomically. False on any failure.
-bool SavePng(const TBitmap& bitmap, const std::string& fileName);
+// The reason of a failure goes to `error` when given.
+bool SavePng(const TBitmap& bitmap, const std::string& fileName, std::string* error = nullptr);

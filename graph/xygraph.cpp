@@ -437,6 +437,6 @@ void TXYGraph::AutoRange(const double* xs, const double* ys, int n) {
     AutoYRange(ys, n);
 }
 
-bool TXYGraph::SaveAsPng(const std::string& fileName) const {
-    return SavePng(bitmap, fileName);
+bool TXYGraph::SaveAsPng(const std::string& fileName, std::string* error) const {
+    return SavePng(bitmap, fileName, error);
 }

@@ -49,7 +49,7 @@ public:
 
     // Writes the bitmap as an 8-bit RGB PNG through a temporary file and a
     // rename. Returns false on failure, an existing file left intact.
-    bool SaveAsPng(const std::string& fileName) const;
+    bool SaveAsPng(const std::string& fileName, std::string* error = nullptr) const;
 
     // The tick label of a value: its number text, after "10^" when log.
     static std::string LabelText(double value, bool log);

@@ -2,8 +2,11 @@
 
 #include <QFileDialog>
 
+#include "base/messagebox.h"
+#include "base/samefile.h"
 #include "engine/soundfile.h"
 #include "gui/controls.h"
+#include "gui/qtpresenter.h"
 
 TCommonForm* CommonForm = nullptr;
 
@@ -12,6 +15,24 @@ const char* const kSampleFilter = "サンプルファイル(*.smp)";
 const char* const kCsvFilter = "CSVファイル(*.csv)";
 const char* const kPngFilter = "PNGファイル(*.png)";
 const char* const kSaveFailedMessage = "ファイルの保存に失敗しました。";
+
+std::string SaveFailedText(const std::string& reason) {
+    return reason.empty() ? std::string(kSaveFailedMessage) : kSaveFailedMessage + ("\n" + reason);
+}
+
+bool RefuseSaveOverRecording(const std::string& chosen, QWidget* owner,
+                             const std::string& fileBox) {
+    for (const std::string& recording :
+         {CommonForm ? CommonForm->recording : std::string(), fileBox}) {
+        if (NamesSameFile(chosen, recording)) {
+            ShowErrorBox(SaveFailedText(chosen + " is the recording being analysed; choose "
+                                                 "another name"),
+                         OwnerOf(owner));
+            return true;
+        }
+    }
+    return false;
+}
 
 std::string AudioFilter() {
     std::string all;

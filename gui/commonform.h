@@ -69,6 +69,9 @@ public:
 
     TFileDialog OpenDialog{TFileDialogKind::Open};
     TFileDialog SaveDialog{TFileDialogKind::Save};
+    // The recording the windows' results come from (the last one sampled),
+    // which no save may replace.
+    std::string recording;
 };
 
 extern TCommonForm* CommonForm;
@@ -84,3 +87,12 @@ extern const char* const kPngFilter;    // "PNGファイル(*.png)"
 
 // The message of a save that failed: "ファイルの保存に失敗しました。"
 extern const char* const kSaveFailedMessage;
+
+// That message with the reason, when there is one, as its second line.
+std::string SaveFailedText(const std::string& reason);
+
+// True, after an error box to `owner`, when `chosen` names the recording
+// being analysed or `fileBox` (the main window's WAV file); a save there
+// would replace the audio with a result.
+bool RefuseSaveOverRecording(const std::string& chosen, QWidget* owner,
+                             const std::string& fileBox = std::string());

@@ -281,10 +281,12 @@ void TMainForm::SamplingStartButtonClick() {
     // The sampling run always takes its parameters from the boxes.
     const TSamplingParameters parameters =
         SamplingParametersFor(kDetailedMode, SpinValue(SampleTimeBox), SpinValue(BiasBox));
-    if (RunSamplingStep(series, Utf8(WaveFileBox->text()), SamplingModeBox->ItemIndex(), parameters,
-                        OwnerOf(this)) != TSamplingOutcome::Sampled) {
+    const std::string file = Utf8(WaveFileBox->text());
+    if (RunSamplingStep(series, file, SamplingModeBox->ItemIndex(), parameters, OwnerOf(this)) !=
+        TSamplingOutcome::Sampled) {
         return;
     }
+    CommonForm->recording = file;
     ShowSeries();
 }
 
@@ -307,10 +309,12 @@ void TMainForm::FFTStartButtonClick() {
             mode == kEasyMode
                 ? SamplingParametersFor(kEasyMode, 0, 0)
                 : SamplingParametersFor(mode, SpinValue(SampleTimeBox), SpinValue(BiasBox));
-        if (RunSamplingStep(series, Utf8(WaveFileBox->text()), SamplingModeBox->ItemIndex(),
-                            parameters, OwnerOf(this)) != TSamplingOutcome::Sampled) {
+        const std::string file = Utf8(WaveFileBox->text());
+        if (RunSamplingStep(series, file, SamplingModeBox->ItemIndex(), parameters,
+                            OwnerOf(this)) != TSamplingOutcome::Sampled) {
             return;
         }
+        CommonForm->recording = file;
     }
     TSpectrumState& view = SpectrumViewForm->state;
     if (RunSpectrumStage(series, mode, WindowFunctionBox->currentIndex(), view, fft, dataFraction,
@@ -336,9 +340,13 @@ void TMainForm::SampleSaveButtonClick() {
     if (!dialog.Run(this, "smp", kSampleFilter, sampleDir)) {
         return;
     }
+    if (RefuseSaveOverRecording(dialog.FileName, this, Utf8(WaveFileBox->text()))) {
+        return;
+    }
     std::string problem;
-    if (!series.SaveToFile(dialog.FileName, &problem)) {
-        ShowErrorBox(problem.empty() ? std::string(kSaveFailedMessage) : problem, OwnerOf(this));
+    std::string reason;
+    if (!series.SaveToFile(dialog.FileName, &problem, &reason)) {
+        ShowErrorBox(problem.empty() ? SaveFailedText(reason) : problem, OwnerOf(this));
         return;
     }
     sampleDir = FolderOf(dialog.FileName);
@@ -368,8 +376,12 @@ void TMainForm::SpectrumSaveButtonClick() {
     if (!dialog.Run(this, "csv", kCsvFilter, csvDir)) {
         return;
     }
-    if (!fft->SaveCsv(dialog.FileName, fftPeriod, dataFraction)) {
-        ShowErrorBox(kSaveFailedMessage, OwnerOf(this));
+    if (RefuseSaveOverRecording(dialog.FileName, this, Utf8(WaveFileBox->text()))) {
+        return;
+    }
+    std::string reason;
+    if (!fft->SaveCsv(dialog.FileName, fftPeriod, dataFraction, &reason)) {
+        ShowErrorBox(SaveFailedText(reason), OwnerOf(this));
         return;
     }
     csvDir = FolderOf(dialog.FileName);

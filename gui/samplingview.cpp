@@ -102,7 +102,7 @@ QSize TSamplingViewForm::GraphSize() const {
     return SamplingDataScrollBox->maximumViewportSize();
 }
 
-bool TSamplingViewForm::DrawSamplingGraph(const std::string& fileName) {
+bool TSamplingViewForm::DrawSamplingGraph(const std::string& fileName, std::string* error) {
     const QSize size = GraphSize();
     TSamplingDrawing drawing =
         ::DrawSamplingGraph(values, count, period, unit, size.width(), size.height(), fileName);
@@ -110,6 +110,9 @@ bool TSamplingViewForm::DrawSamplingGraph(const std::string& fileName) {
         const TBitmap& bitmap = drawing.graph->bitmap;
         SamplingDataGraph->setPixmap(QPixmap::fromImage(ToImage(bitmap)));
         SamplingDataGraph->resize(bitmap.Width(), bitmap.Height());
+    }
+    if (error) {
+        *error = drawing.saveError;
     }
     return drawing.saved;
 }
@@ -123,8 +126,12 @@ void TSamplingViewForm::GraphSaveButtonClick() {
         return;
     }
     const std::string chosen = dialog.FileName;
-    if (!DrawSamplingGraph(chosen)) {
-        ShowErrorBox(kSaveFailedMessage, OwnerOf(this));
+    if (RefuseSaveOverRecording(chosen, this)) {
+        return;
+    }
+    std::string reason;
+    if (!DrawSamplingGraph(chosen, &reason)) {
+        ShowErrorBox(SaveFailedText(reason), OwnerOf(this));
         return;
     }
     imageDir = FolderOf(chosen);

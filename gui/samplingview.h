@@ -36,7 +36,7 @@ public:
     // SamplingDataGraph and, when fileName is not empty, writes it as PNG.
     // Returns false when the PNG could not be written (the window then
     // already shows the new graph).
-    bool DrawSamplingGraph(const std::string& fileName);
+    bool DrawSamplingGraph(const std::string& fileName, std::string* error = nullptr);
     // Saves the shown series' graph as PNG through the save dialog; refused
     // silently for an empty series.
     void GraphSaveButtonClick();

@@ -199,8 +199,11 @@ bool TSpectrumViewForm::CheckSettings() {
                            OwnerOf(this));
 }
 
-bool TSpectrumViewForm::DrawSpectrum(const std::string& fileName) {
+bool TSpectrumViewForm::DrawSpectrum(const std::string& fileName, std::string* error) {
     TSpectrumDrawing drawing = ::DrawSpectrum(state, Settings(), fileName, OwnerOf(this));
+    if (error) {
+        *error = drawing.saveError;
+    }
     if (drawing.graph) {
         const TBitmap& bitmap = drawing.graph->bitmap;
         SpectrumGraph->setPixmap(QPixmap::fromImage(ToImage(bitmap)));
@@ -259,8 +262,12 @@ void TSpectrumViewForm::GraphSaveButtonClick() {
         return;
     }
     const std::string chosen = dialog.FileName;
-    if (!DrawSpectrum(chosen)) {
-        ShowErrorBox(kSaveFailedMessage, OwnerOf(this));
+    if (RefuseSaveOverRecording(chosen, this)) {
+        return;
+    }
+    std::string reason;
+    if (!DrawSpectrum(chosen, &reason)) {
+        ShowErrorBox(SaveFailedText(reason), OwnerOf(this));
         return;
     }
     imageDir = FolderOf(chosen);

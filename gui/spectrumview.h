@@ -50,7 +50,7 @@ public:
     // Returns false only when the PNG could not be written (the new graph is
     // shown by then). Nothing changes when there is nothing to draw or the
     // settings are refused.
-    bool DrawSpectrum(const std::string& fileName);
+    bool DrawSpectrum(const std::string& fileName, std::string* error = nullptr);
 
     // The tooltip of the graph shown: the checks of its lambda (empty before
     // the first graph). They cost a second spectrum and a DFA of the series,

@@ -16,6 +16,7 @@ packages=(
     hyperfine sox libsox-fmt-all time parallel
     libsndfile1-dev
     locales
+    libaubio-dev
 )
 
 if [ "${ZM_SKIP_APT:-0}" != "1" ]; then

@@ -11,6 +11,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "analysis/analysisrun.h"
 #include "base/safefile.h"
 #include "base/textformat.h"
 #include "validate/validation.h"
@@ -33,7 +34,9 @@ shuffled baseline recover, mean +- SD over the variants.
   --channels LIST     1 and/or 2 (default 1,2)
   --seeds N           seeds per variant, 1-100 (default 4)
   --first-seed N      the first seed (default 1)
-  --signals LIST      am and/or fm (default am,fm)
+  --signals LIST      am, fm and/or fmh (fm of a tone with 8 harmonics; default am,fm)
+  --samplers LIST     samplers of the fm signals: frequency, fine-frequency, pitch
+                      (default frequency)
   --surrogates M      shuffled copies per recording, 0-9999 (default 19)
   --no-fixed          skip the fixed-mode columns
   --jobs N            recordings analysed at the same time, 1-64 (default 1)
@@ -129,10 +132,26 @@ std::optional<TValidationConfig> ParseArgs(const std::vector<std::string>& args,
                     config.modulations.push_back(TModulation::Amplitude);
                 } else if (item == "fm") {
                     config.modulations.push_back(TModulation::Frequency);
+                } else if (item == "fmh") {
+                    config.modulations.push_back(TModulation::HarmonicFrequency);
                 } else {
                     ok = false;
                 }
             }
+        } else if (option == "--samplers") {
+            config.frequencySamplers.clear();
+            for (std::string_view item : SplitList(value)) {
+                if (item == "frequency") {
+                    config.frequencySamplers.push_back(kFrequencySampling);
+                } else if (item == "fine-frequency") {
+                    config.frequencySamplers.push_back(kFineFrequencySampling);
+                } else if (item == "pitch") {
+                    config.frequencySamplers.push_back(kPitchSampling);
+                } else {
+                    ok = false;
+                }
+            }
+            ok = ok && !config.frequencySamplers.empty();
         } else if (option == "--surrogates") {
             ok = IntValue(value, 0, 9999, number);
             config.surrogates = static_cast<int>(number);

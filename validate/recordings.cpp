@@ -42,6 +42,18 @@ std::vector<double> TModulatedTone::Next(std::size_t count) {
             const double t = static_cast<double>(position) / rate;
             out[k] =
                 kToneAmplitude * (1.0 + kLoudnessDepth * n) * std::sin(2.0 * M_PI * kToneHz * t);
+        } else if (setup.modulation == TModulation::HarmonicFrequency) {
+            // Harmonics h = 1 ... 8 at 1/h, the start of a sawtooth, scaled
+            // to the sine's peak (their sum peaks near 1.75).
+            double sum = 0.0;
+            for (int h = 1; h <= 8; ++h) {
+                sum += std::sin(h * phase) / h;
+            }
+            out[k] = kToneAmplitude * sum / 1.75;
+            phase += 2.0 * M_PI * (kToneHz + kPitchDeviationHz * n) / rate;
+            if (phase >= 2.0 * M_PI) {
+                phase -= 2.0 * M_PI;
+            }
         } else {
             out[k] = kToneAmplitude * std::sin(phase);
             // The phase advances by the instantaneous frequency over one frame.

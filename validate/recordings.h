@@ -7,10 +7,13 @@
 #include <string>
 #include <vector>
 
-enum class TModulation { Amplitude, Frequency };
+// Loudness or pitch modulation of a sine; or of a tone with its first eight
+// harmonics, whose level crossings are not two per cycle.
+enum class TModulation { Amplitude, Frequency, HarmonicFrequency };
 
 struct TRecordingSetup {
     TModulation modulation = TModulation::Amplitude;
+    int sampling = 1; // the sampler that analyses it (TSamplingMode)
     double beta = 1.0;
     int seconds = 60;
     int sampleRate = 44100;

@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "analysis/analysisrun.h"
 #include "analysis/analyzefile.h"
 #include "analysis/fileoptions.h"
 #include "base/textformat.h"
@@ -18,20 +19,40 @@ namespace {
 // The crossing level of the easy mode, 2^-12, in the fixed mode's 1/32768.
 constexpr int kEasyBias = 8;
 
-const char* ModulationName(TModulation modulation) {
-    return modulation == TModulation::Amplitude ? "AM (amplitude sampling)"
-                                                : "FM (frequency sampling)";
+std::string SignalName(TModulation modulation, int sampling) {
+    const char* signal = modulation == TModulation::Amplitude   ? "AM"
+                         : modulation == TModulation::Frequency ? "FM"
+                                                                : "FM, 8 harmonics";
+    return std::string(signal) + " (" + SamplingName(sampling) + " sampling)";
 }
 
-TFileOptions BaseOptions(TModulation modulation) {
+TFileOptions BaseOptions(int sampling) {
     TFileOptions options;
-    options.samplingMode =
-        modulation == TModulation::Amplitude ? kAmplitudeSampling : kFrequencySampling;
+    options.samplingMode = sampling;
     return options;
 }
 
-TFileOptions FixedOptions(TModulation modulation, int periodMs) {
-    TFileOptions options = BaseOptions(modulation);
+// The (modulation, sampler) pairs of a configuration, in table order.
+std::vector<std::pair<TModulation, int>> Signals(const TValidationConfig& config) {
+    std::vector<std::pair<TModulation, int>> signals;
+    for (TModulation modulation : config.modulations) {
+        if (modulation == TModulation::Amplitude) {
+            signals.emplace_back(modulation, kAmplitudeSampling);
+        } else {
+            for (int sampling : config.frequencySamplers) {
+                signals.emplace_back(modulation, sampling);
+            }
+        }
+    }
+    return signals;
+}
+
+int SignalKey(TModulation modulation, int sampling) {
+    return static_cast<int>(modulation) * 16 + sampling;
+}
+
+TFileOptions FixedOptions(int sampling, int periodMs) {
+    TFileOptions options = BaseOptions(sampling);
     options.analyzeMode = kFixedMode;
     options.periodMs = periodMs;
     options.bias = kEasyBias;
@@ -58,9 +79,9 @@ void AnalyzeVariant(const TValidationConfig& config, const std::string& folder, 
     if (!WriteRecording(result.setup, path, result.error)) {
         return;
     }
-    const TModulation modulation = result.setup.modulation;
+    const int sampling = result.setup.sampling;
 
-    TFileOptions easy = BaseOptions(modulation);
+    TFileOptions easy = BaseOptions(sampling);
     easy.surrogates = config.surrogates;
     easy.seed = result.setup.seed;
     TFileReport report = AnalyzeFile(easy, path);
@@ -70,8 +91,8 @@ void AnalyzeVariant(const TValidationConfig& config, const std::string& folder, 
     result.surrogateMean = report.surrogateMean;
 
     if (config.fixedModes) {
-        result.fixed10 = Lambda(AnalyzeFile(FixedOptions(modulation, 10), path), result.error);
-        result.fixed50 = Lambda(AnalyzeFile(FixedOptions(modulation, 50), path), result.error);
+        result.fixed10 = Lambda(AnalyzeFile(FixedOptions(sampling, 10), path), result.error);
+        result.fixed50 = Lambda(AnalyzeFile(FixedOptions(sampling, 50), path), result.error);
     }
     std::error_code ignored;
     std::filesystem::remove(path, ignored);
@@ -137,7 +158,7 @@ std::string JoinInts(const std::vector<int>& values, const std::string& suffix) 
 
 std::vector<TRecordingSetup> ValidationRecordings(const TValidationConfig& config) {
     std::vector<TRecordingSetup> setups;
-    for (TModulation modulation : config.modulations) {
+    for (const auto& [modulation, sampling] : Signals(config)) {
         for (double beta : config.betas) {
             for (int seconds : config.durations) {
                 for (int rate : config.rates) {
@@ -145,6 +166,7 @@ std::vector<TRecordingSetup> ValidationRecordings(const TValidationConfig& confi
                         for (int s = 0; s < config.seeds; ++s) {
                             TRecordingSetup setup;
                             setup.modulation = modulation;
+                            setup.sampling = sampling;
                             setup.beta = beta;
                             setup.seconds = seconds;
                             setup.sampleRate = rate;
@@ -238,13 +260,14 @@ std::string ValidationMarkdown(const TValidationConfig& config,
         std::map<int, std::vector<std::optional<double>>> easyBySeconds, meanRemovedBySeconds;
     };
     std::map<std::pair<int, double>, TRow> rows;
+    const std::vector<std::pair<TModulation, int>> signals = Signals(config);
     std::size_t failed = 0;
     for (const TVariantResult& r : results) {
         if (!r.ok) {
             ++failed;
             continue;
         }
-        TRow& row = rows[{static_cast<int>(r.setup.modulation), r.setup.beta}];
+        TRow& row = rows[{SignalKey(r.setup.modulation, r.setup.sampling), r.setup.beta}];
         row.easy.push_back(r.easy);
         row.fixed10.push_back(r.fixed10);
         row.fixed50.push_back(r.fixed50);
@@ -271,10 +294,10 @@ std::string ValidationMarkdown(const TValidationConfig& config,
     md += "| signal | β | easy (25 ms) | fixed 10 ms | fixed 50 ms | mean-removed | β_DFA | "
           "shuffled |\n";
     md += "|---|---:|---:|---:|---:|---:|---:|---:|\n";
-    for (TModulation modulation : config.modulations) {
+    for (const auto& [modulation, sampling] : signals) {
         for (double beta : config.betas) {
-            const TRow& row = rows[{static_cast<int>(modulation), beta}];
-            md += "| " + std::string(ModulationName(modulation)) + " | " + BetaText(beta) + " | " +
+            const TRow& row = rows[{SignalKey(modulation, sampling), beta}];
+            md += "| " + SignalName(modulation, sampling) + " | " + BetaText(beta) + " | " +
                   Cell(row.easy) + " | " + Cell(row.fixed10) + " | " + Cell(row.fixed50) + " | " +
                   Cell(row.meanRemoved) + " | " + Cell(row.betaDfa) + " | " + Cell(row.shuffled) +
                   " |\n";
@@ -289,10 +312,10 @@ std::string ValidationMarkdown(const TValidationConfig& config,
         rule += "---:|---:|";
     }
     md += "\n" + rule + "\n";
-    for (TModulation modulation : config.modulations) {
+    for (const auto& [modulation, sampling] : signals) {
         for (double beta : config.betas) {
-            TRow& row = rows[{static_cast<int>(modulation), beta}];
-            md += "| " + std::string(ModulationName(modulation)) + " | " + BetaText(beta) + " |";
+            TRow& row = rows[{SignalKey(modulation, sampling), beta}];
+            md += "| " + SignalName(modulation, sampling) + " | " + BetaText(beta) + " |";
             for (int seconds : config.durations) {
                 md += " " + Cell(row.easyBySeconds[seconds]) + " | " +
                       Cell(row.meanRemovedBySeconds[seconds]) + " |";

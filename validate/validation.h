@@ -19,6 +19,9 @@ struct TValidationConfig {
     int seeds = 4; // seeds firstSeed ... firstSeed + seeds - 1
     std::uint64_t firstSeed = 1;
     std::vector<TModulation> modulations{TModulation::Amplitude, TModulation::Frequency};
+    // The samplers that analyse the pitch-modulated recordings (TSamplingMode);
+    // the loudness-modulated ones take the amplitude sampling.
+    std::vector<int> frequencySamplers{0};
     // Shuffled copies of each series in the easy-mode run; 0 leaves the
     // baseline column out.
     int surrogates = 19;

@@ -89,10 +89,13 @@ TEST(RunSamplingStep, FileNameChecksComeBeforeTheHourglassAndChangeNothing) {
     const TCase cases[] = {
         {"", TSamplingOutcome::NoFileName, TMessageKind::Information,
          "WAVファイルを選択してください。", false},
+        // The second line says why the name is no file to read.
         {dir.File("missing.wav"), TSamplingOutcome::FileMissing, TMessageKind::Error,
-         "WAVファイルが見つかりません。", false},
+         "WAVファイルが見つかりません。\nNo such file or directory", false},
         {dir.Path(), TSamplingOutcome::FileMissing, TMessageKind::Error,
-         "WAVファイルが見つかりません。", false},
+         "WAVファイルが見つかりません。\nit is a directory", false},
+        {"/dev/zero", TSamplingOutcome::FileMissing, TMessageKind::Error,
+         "WAVファイルが見つかりません。\nit is a device, FIFO or socket, not a file", false},
         // The second line names the file and what neither reader could take.
         {dir.File("not-a-wave.wav"), TSamplingOutcome::Unreadable, TMessageKind::Error,
          "WAVファイルを読み込めません。\n" + dir.File("not-a-wave.wav") +

@@ -50,12 +50,15 @@ TEST(AvailableMemory, TakesTheSmallerOfTheSystemsFiguresAndTheLimit) {
 
 TEST(MemoryShortfall, RefusesOnlyWhatDoesNotFitWithTheFigures) {
     const std::uint64_t needed = AnalysisBytes(12500000);
-    EXPECT_EQ(needed, 12500000ull * 10 + (16u << 20));
+    EXPECT_EQ(needed, 12500000ull * 10 + 48 * 262144);
+    // The spectrum follows the count up to its cap.
+    EXPECT_EQ(AnalysisBytes(1000), 1000u * 10 + 48 * 1024);
+    EXPECT_EQ(AnalysisBytes(0), 48u);
     EXPECT_EQ(MemoryShortfall(12500000, "windows", needed), "");
     EXPECT_EQ(MemoryShortfall(12500000, "windows", std::nullopt), "");
     EXPECT_EQ(MemoryShortfall(12500000, "windows", needed - 1),
-              "12,500,000 windows need 142 MB of memory; 141 MB are available");
-    EXPECT_EQ(MemoryShortfall(7, "values", 0), "7 values need 17 MB of memory; 0 MB are available");
+              "12,500,000 windows need 138 MB of memory; 137 MB are available");
+    EXPECT_EQ(MemoryShortfall(7, "values", 0), "7 values need 1 MB of memory; 0 MB are available");
     // A count no memory could hold saturates instead of wrapping round.
     EXPECT_EQ(AnalysisBytes(UINT64_MAX / 4), UINT64_MAX);
 }

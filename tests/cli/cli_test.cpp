@@ -144,6 +144,12 @@ const std::string kSampleTitle =
     "\"\x83\x54\x83\x93\x83\x76\x83\x8a\x83\x93\x83\x4f\x8e\xfc\x8a\xfa(sec)\",\"\x83\x54\x83\x93"
     "\x83\x76\x83\x8b\x90\x94\",\"\x92\x50\x88\xca\"\r\n";
 
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSanitizer = true;
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+
 } // namespace
 
 TEST(Cli, HelpVersionAndUsageErrors) {
@@ -354,30 +360,147 @@ TEST(Cli, FailuresSayWhyBeforeAnyLargeAllocation) {
     WriteFileBytes(longSmp, kSampleTitle + "0.025,50000000,\"Hz\"\r\n\"Samples\"\r\n");
     ASSERT_EQ(::truncate(longSmp.c_str(), 60000000), 0);
     const std::string slow = WriteWave(dir, "slow.wav", std::vector<double>(1000), 100);
+    const std::string locked = WriteWave(dir, "locked.wav", std::vector<double>(1000), 8000);
+    ASSERT_EQ(::chmod(locked.c_str(), 0), 0);
+    // The folder lets anyone reach its files; only the file itself is closed.
+    ASSERT_EQ(::chmod(dir.Path().c_str(), 0711), 0);
+    // The format chunk alone: a file that holds no samples.
+    const std::string noData = dir.File("nodata.wav");
+    WriteFileBytes(noData, ReadFileBytes(slow).substr(0, 36));
+    std::filesystem::create_directory(dir.File("folder.wav"));
     struct TCase {
         const char* name;
         std::vector<std::string> args;
         std::string launcher;
         std::string cause;
     };
-    const std::string limit = "prlimit --as=400000000";
+    const std::string limit = "prlimit --as=250000000";
     const TCase cases[] = {
         {"windows",
          {"--mode", "fixed", "--period-ms", "5", huge},
          limit,
-         "25,000,000 windows need 267 MB"},
-        {"values", {longSmp}, limit, "50,000,000 values need 517 MB"},
+         "25,000,000 windows need 263 MB"},
+        {"values", {longSmp}, limit, "50,000,000 values need 513 MB"},
         {"short window",
          {"--mode", "fixed", "--period-ms", "9", slow},
          "",
          "sample rate 100 Hz gives 0 frames per 9 ms window"},
+        // Root reads any file, so the run drops to an ordinary user.
+        {"permission",
+         {locked},
+         "setpriv --reuid=65534 --regid=65534 --clear-groups",
+         "WAVファイルを読み込めません。 Permission denied"},
+        {"folder", {dir.File("folder.wav")}, "", "WAVファイルが見つかりません。 it is a directory"},
+        {"device", {"/dev/zero"}, "", "it is a device, FIFO or socket, not a file"},
+        {"no data chunk", {noData}, "", "the file has no \"data\" chunk"},
+        {"save",
+         {"--csv", dir.File("gone/s.csv"), slow},
+         "",
+         "ファイルの保存に失敗しました。 (" + dir.File("gone/s.csv") +
+             ": cannot create a temporary file in " + dir.File("gone") +
+             ": No such file or directory)"},
     };
     for (const TCase& c : cases) {
+        if (kAddressSanitizer && c.launcher == limit) {
+            continue; // the sanitizer's shadow memory needs more than any such limit
+        }
         const TRun run = RunCli(c.args, "", c.launcher);
         EXPECT_EQ(run.exitCode, 1) << c.name << ": " << run.err;
         EXPECT_NE(run.err.find(c.cause), std::string::npos) << c.name << ": " << run.err;
         EXPECT_NE(run.err.find(c.args.back()), std::string::npos) << c.name;
     }
+}
+
+// However little address space the run is given, it ends with an exit
+// status and a message, never a signal: the font configuration is not
+// loaded without the memory for it, a thread that cannot start means fewer
+// threads, and an allocation that fails is reported.
+TEST(Cli, AnAddressSpaceLimitGivesAnExitStatusNeverASignal) {
+    if (kAddressSanitizer) {
+        GTEST_SKIP() << "the sanitizer's shadow memory needs more than any such limit";
+    }
+    TTempDir dir;
+    const std::string a = WriteWave(dir, "a.wav", Square(8000), 8000);
+    const std::string b = WriteWave(dir, "b.wav", Square(80000), 8000);
+    // From 14 MB up: below about 12 MB the loader or the C++ runtime itself
+    // cannot start (no room to map the libraries or to raise an exception).
+    for (const int megabytes : {14, 16, 20, 24, 30, 40, 50, 60, 80}) {
+        for (const bool graph : {false, true}) {
+            std::vector<std::string> args = {"--jobs", "2", a, b};
+            if (graph) {
+                args.insert(args.begin(), {"--spectrum-png", dir.File("{name}.png")});
+            }
+            const TRun run =
+                RunCli(args, "", "prlimit --as=" + std::to_string(megabytes * 1000000));
+            const std::string what = std::to_string(megabytes) + " MB" + (graph ? " graph" : "");
+            EXPECT_TRUE(run.exitCode == 0 || run.exitCode == 1) << what << ": " << run.exitCode;
+            if (run.exitCode == 1) {
+                EXPECT_NE(run.err.find("memory"), std::string::npos) << what << ": " << run.err;
+            }
+        }
+    }
+    // With room enough, both the numbers and the graphs come out.
+    EXPECT_EQ(RunCli({"--spectrum-png", dir.File("{name}.png"), a, b}, "", "prlimit --as=80000000")
+                  .exitCode,
+              0);
+}
+
+// Sixteen jobs saving at once each give their outputs the mode an ordinary
+// create gives under the process's umask: reading the umask by setting it
+// would hand one thread's zero to another's files.
+TEST(Cli, ManyJobsSaveEveryOutputWithTheUmasksMode) {
+    TTempDir dir;
+    const std::string wave = WriteWave(dir, "w.wav", Square(800), 8000);
+    std::vector<std::string> args = {
+        "--jobs", "16", "--csv", dir.File("out/{name}.csv"), "--smp", dir.File("out/{name}.smp")};
+    std::filesystem::create_directory(dir.File("out"));
+    for (int i = 0; i < 300; ++i) {
+        const std::string name = dir.File("f" + std::to_string(i) + ".wav");
+        std::filesystem::copy_file(wave, name);
+        args.push_back(name);
+    }
+    const TRun run = RunCli(args, "", "umask 022;");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    int outputs = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.File("out"))) {
+        struct stat info;
+        ASSERT_EQ(::stat(entry.path().c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 07777, 0644u) << entry.path();
+        ++outputs;
+    }
+    EXPECT_EQ(outputs, 600);
+}
+
+// Each sampler is chosen by name and named in the report; a sample file was
+// sampled before, so its report names none. The level applies only to the
+// crossing samplers.
+TEST(Cli, EverySamplerIsChosenByNameAndReported) {
+    TTempDir dir;
+    const std::string wave = WriteWave(dir, "w.wav", Square(80000), 8000);
+    const std::string smp = dir.File("w.smp");
+    for (const char* sampling : {"frequency", "amplitude", "fine-frequency", "pitch"}) {
+        const TRun run = RunCli({"--json", "--sampling", sampling, "--smp", smp, wave});
+        ASSERT_EQ(run.exitCode, 0) << sampling << ": " << run.err;
+        const std::optional<TJson> report = ParseJson(run.out);
+        ASSERT_TRUE(report) << run.out;
+        EXPECT_EQ((*report)["sampling"].text, sampling);
+        // The crossing and pitch samplers give Hz, the level RMS.
+        if (std::string(sampling).find("frequency") != std::string::npos ||
+            std::string(sampling) == "pitch") {
+            EXPECT_NE(ReadFileBytes(smp).find("\"Hz\""), std::string::npos) << sampling;
+        }
+    }
+    const TRun loaded = RunCli({"--json", smp});
+    ASSERT_EQ(loaded.exitCode, 0) << loaded.err;
+    EXPECT_EQ((*ParseJson(loaded.out))["sampling"].kind, TJson::Null);
+    for (const char* sampling : {"amplitude", "pitch"}) {
+        EXPECT_EQ(RunCli({"--mode", "fixed", "--sampling", sampling, "--bias", "8", wave}).exitCode,
+                  2)
+            << sampling;
+    }
+    EXPECT_EQ(
+        RunCli({"--mode", "fixed", "--sampling", "fine-frequency", "--bias", "8", wave}).exitCode,
+        0);
 }
 
 TEST(Cli, ARecordingShorterThanOneWindowHasNoSpectrumToDraw) {

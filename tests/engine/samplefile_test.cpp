@@ -69,6 +69,18 @@ std::string Title() {
 const char* const kExampleBody =
     "0.025000,3,\"Hz\"\r\n\"Samples\"\r\n1.000000000\r\n2.500000000\r\n1000.000000000\r\n";
 
+// The format message naming the line and what is wrong there.
+const char* const kTitle = "見出し「サンプリング周期」がありません";
+const char* const kFields = "周期、サンプル数、単位の3項目が必要です";
+const char* const kPeriod = "サンプリング周期";
+const char* const kCount = "サンプル数";
+const char* const kCountSize = "サンプル数がファイルの大きさを超えています";
+const char* const kSamples = "見出し「Samples」がありません";
+const char* const kValue = "サンプル値";
+std::string Fault(int line, const char* field) {
+    return std::string(kBadFormat) + "(" + std::to_string(line) + "行目、" + field + ")";
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -353,7 +365,7 @@ INSTANTIATE_TEST_SUITE_P(
 struct TFailureCase {
     const char* name;
     std::string text; // the whole file
-    const char* message;
+    std::string message;
 };
 
 class SampleFileFailure : public ::testing::TestWithParam<TFailureCase> {};
@@ -384,32 +396,40 @@ TEST_P(SampleFileFailure, ShowsOneBoxAndKeepsThePreviousSeries) {
 INSTANTIATE_TEST_SUITE_P(
     Files, SampleFileFailure,
     ::testing::Values(
-        TFailureCase{"EmptyFile", "", kBadFormat},
+        TFailureCase{"EmptyFile", "", Fault(1, kTitle)},
         TFailureCase{"NoTitle", "\"period\",\"count\",\"unit\"\r\n0.5,1,Hz\r\nSamples\r\n1\r\n",
-                     kBadFormat},
+                     Fault(1, kTitle)},
         TFailureCase{"LineThreeWithoutSamples", Title() + "0.5,1,Hz\r\nsamples\r\n1\r\n",
-                     kBadFormat},
-        TFailureCase{"TitleOnly", Title(), kBadFormat},
-        TFailureCase{"TwoFields", Title() + "0.5,1\r\nSamples\r\n1\r\n", kBadFormat},
-        TFailureCase{"PeriodNotANumber", Title() + "abc,1,Hz\r\nSamples\r\n1\r\n", kBadFormat},
+                     Fault(3, kSamples)},
+        TFailureCase{"TitleOnly", Title(), Fault(2, kFields)},
+        TFailureCase{"TwoFields", Title() + "0.5,1\r\nSamples\r\n1\r\n", Fault(2, kFields)},
+        TFailureCase{"PeriodNotANumber", Title() + "abc,1,Hz\r\nSamples\r\n1\r\n",
+                     Fault(2, kPeriod)},
         TFailureCase{"PeriodWithDecimalComma", Title() + "\"0,5\",1,Hz\r\nSamples\r\n1\r\n",
-                     kBadFormat},
-        TFailureCase{"PeriodZero", Title() + "0.000000,1,Hz\r\nSamples\r\n1\r\n", kBadFormat},
-        TFailureCase{"PeriodNegative", Title() + "-0.5,1,Hz\r\nSamples\r\n1\r\n", kBadFormat},
-        TFailureCase{"PeriodOverflows", Title() + "1e999,1,Hz\r\nSamples\r\n1\r\n", kBadFormat},
-        TFailureCase{"CountNotAnInteger", Title() + "0.5,1.0,Hz\r\nSamples\r\n1\r\n", kBadFormat},
-        TFailureCase{"CountNegative", Title() + "0.5,-1,Hz\r\nSamples\r\n", kBadFormat},
+                     Fault(2, kPeriod)},
+        TFailureCase{"PeriodZero", Title() + "0.000000,1,Hz\r\nSamples\r\n1\r\n",
+                     Fault(2, kPeriod)},
+        TFailureCase{"PeriodNegative", Title() + "-0.5,1,Hz\r\nSamples\r\n1\r\n",
+                     Fault(2, kPeriod)},
+        TFailureCase{"PeriodOverflows", Title() + "1e999,1,Hz\r\nSamples\r\n1\r\n",
+                     Fault(2, kPeriod)},
+        TFailureCase{"CountNotAnInteger", Title() + "0.5,1.0,Hz\r\nSamples\r\n1\r\n",
+                     Fault(2, kCount)},
+        TFailureCase{"CountNegative", Title() + "0.5,-1,Hz\r\nSamples\r\n", Fault(2, kCount)},
         TFailureCase{"CountBeyondInt", Title() + "0.5,2147483648,Hz\r\nSamples\r\n1\r\n",
-                     kBadFormat},
+                     Fault(2, kCount)},
         TFailureCase{"CountTheFileCannotHold", Title() + "0.5,2147483647,Hz\r\nSamples\r\n1\r\n",
-                     kBadFormat},
-        TFailureCase{"ValueOfLetters", Title() + "0.5,2,Hz\r\nSamples\r\n1\r\nabc\r\n", kBadFormat},
-        TFailureCase{"EmptyValueLine", Title() + "0.5,2,Hz\r\nSamples\r\n\r\n1\r\n", kBadFormat},
+                     Fault(2, kCountSize)},
+        TFailureCase{"ValueOfLetters", Title() + "0.5,2,Hz\r\nSamples\r\n1\r\nabc\r\n",
+                     Fault(5, kValue)},
+        TFailureCase{"EmptyValueLine", Title() + "0.5,2,Hz\r\nSamples\r\n\r\n1\r\n",
+                     Fault(4, kValue)},
         TFailureCase{"BlankValueLine", Title() + "0.5,2,Hz\r\nSamples\r\n \t \r\n1\r\n",
-                     kBadFormat},
+                     Fault(4, kValue)},
         TFailureCase{"ValueWithDecimalComma", Title() + "0.5,1,Hz\r\nSamples\r\n1,5\r\n",
-                     kBadFormat},
-        TFailureCase{"ValueOverflows", Title() + "0.5,1,Hz\r\nSamples\r\n-1e400\r\n", kBadFormat},
+                     Fault(4, kValue)},
+        TFailureCase{"ValueOverflows", Title() + "0.5,1,Hz\r\nSamples\r\n-1e400\r\n",
+                     Fault(4, kValue)},
         TFailureCase{"TooFewValues",
                      Title() + "0.025000,2,\"Hz\"\r\n\"Samples\"\r\n1.000000000\r\n",
                      kCountMismatch},
@@ -443,12 +463,18 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(SampleFileLoad, MissingFileOrFolderCannotBeOpened) {
     TTempDir dir;
-    for (const std::string& name : {dir.File("missing.smp"), dir.Path(), std::string()}) {
+    const std::pair<std::string, std::string> cases[] = {
+        {dir.File("missing.smp"), "No such file or directory"},
+        {dir.Path(), "it is a directory"},
+        {std::string(), "No such file or directory"},
+        {"/dev/null", "it is a device, FIFO or socket, not a file"},
+    };
+    for (const auto& [name, cause] : cases) {
         TMessageRecorder boxes;
         TWaveAnalyze series;
         EXPECT_FALSE(series.LoadFromFile(name));
         ASSERT_EQ(boxes.shown.size(), 1u) << name;
-        EXPECT_EQ(boxes.shown[0].text, kOpenFailed);
+        EXPECT_EQ(boxes.shown[0].text, std::string(kOpenFailed) + "(" + cause + ")");
     }
 }
 
@@ -465,7 +491,7 @@ TEST(SampleFileLoad, HugeDeclaredCountFailsBeforeAllocating) {
     TWaveAnalyze series;
     EXPECT_FALSE(series.LoadFromStream(in, text.size()));
     ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_EQ(boxes.shown[0].text, kBadFormat);
+    EXPECT_EQ(boxes.shown[0].text, Fault(2, kCountSize));
     EXPECT_EQ(series.count, 0);
 }
 

@@ -10,9 +10,11 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <cerrno>
 #include <memory>
 
 #include "analysis/analysisrun.h"
+#include "base/safefile.h"
 #include "gui/controls.h"
 #include "gui/mainform.h"
 #include "gui/samplingview.h"
@@ -179,18 +181,22 @@ private slots:
                                         << "" << info << "WAVファイルを選択してください。";
         QTest::newRow("sampling-missing")
             << 1 << "SamplingStartButton"
-            << "/no/such/file.wav" << error << "WAVファイルが見つかりません。";
-        QTest::newRow("sampling-folder") << 1 << "SamplingStartButton"
-                                         << "{dir}" << error << "WAVファイルが見つかりません。";
+            << "/no/such/file.wav" << error
+            << QString::fromStdString("WAVファイルが見つかりません。\n" + ErrnoMessage(ENOENT));
+        QTest::newRow("sampling-folder")
+            << 1 << "SamplingStartButton"
+            << "{dir}" << error << "WAVファイルが見つかりません。\nit is a directory";
         QTest::newRow("easy-empty") << 0 << "FFTStartButton"
                                     << "" << info << "WAVファイルを選択してください。";
         QTest::newRow("easy-missing")
             << 0 << "FFTStartButton"
-            << "/no/such/file.wav" << error << "WAVファイルが見つかりません。";
+            << "/no/such/file.wav" << error
+            << QString::fromStdString("WAVファイルが見つかりません。\n" + ErrnoMessage(ENOENT));
         QTest::newRow("fixed-empty") << 2 << "FFTStartButton"
                                      << "" << info << "WAVファイルを選択してください。";
-        QTest::newRow("fixed-folder") << 2 << "FFTStartButton"
-                                      << "{dir}" << error << "WAVファイルが見つかりません。";
+        QTest::newRow("fixed-folder")
+            << 2 << "FFTStartButton"
+            << "{dir}" << error << "WAVファイルが見つかりません。\nit is a directory";
         QTest::newRow("detailed-no-series")
             << 1 << "FFTStartButton"
             << "/no/such/file.wav" << info
@@ -359,7 +365,9 @@ private slots:
 
         recorder->answers = {bad};
         QTest::mouseClick(MainForm->SampleLoadButton, Qt::LeftButton);
-        QCOMPARE(recorder->Texts(), std::vector<std::string>{"ファイルの形式が正しくありません。"});
+        QCOMPARE(recorder->Texts(),
+                 std::vector<std::string>{"ファイルの形式が正しくありません。("
+                                          "1行目、見出し「サンプリング周期」がありません)"});
         QCOMPARE(recorder->messages[0].kind, TMessageKind::Error);
         QCOMPARE(recorder->messages[0].owner, nullptr);
         QVERIFY(recorder->modal.empty());

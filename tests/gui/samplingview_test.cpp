@@ -5,10 +5,12 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QTimer>
+#include <cerrno>
 #include <memory>
 #include <vector>
 
 #include "analysis/samplinggraph.h"
+#include "base/safefile.h"
 #include "graph/xygraph.h"
 #include "gui/controls.h"
 #include "gui/mainform.h"
@@ -161,7 +163,11 @@ private slots:
         Lend(values, 0.025, "Hz");
         recorder->answers = {dir->File("no such folder/graph.png")};
         QTest::mouseClick(SamplingViewForm->GraphSaveButton, Qt::LeftButton);
-        QCOMPARE(recorder->Texts(), std::vector<std::string>{"ファイルの保存に失敗しました。"});
+        // The reason follows the message on a second line.
+        QCOMPARE(recorder->Texts(), std::vector<std::string>{
+                                        "ファイルの保存に失敗しました。\ncannot create a temporary "
+                                        "file in " +
+                                        dir->File("no such folder") + ": " + ErrnoMessage(ENOENT)});
         QCOMPARE(recorder->messages[0].kind, TMessageKind::Error);
         QCOMPARE(recorder->messages[0].owner, Owner(SamplingViewForm));
         QCOMPARE(SamplingViewForm->imageDir, DocumentsDir());

@@ -14,11 +14,13 @@
 #include <QSlider>
 #include <QSpinBox>
 #include <QToolTip>
+#include <cerrno>
 #include <cmath>
 #include <filesystem>
 #include <memory>
 
 #include "analysis/analysisrun.h"
+#include "base/safefile.h"
 #include "base/textformat.h"
 #include "examples/signals.h"
 #include "examples/soundwriter.h"
@@ -491,7 +493,10 @@ private slots:
 
         recorder->answers = {dir->File("missing/spectrum.png")};
         QTest::mouseClick(SpectrumViewForm->GraphSaveButton, Qt::LeftButton);
-        QCOMPARE(recorder->Texts(), std::vector<std::string>{"ファイルの保存に失敗しました。"});
+        QCOMPARE(recorder->Texts(), std::vector<std::string>{
+                                        "ファイルの保存に失敗しました。\ncannot create a temporary "
+                                        "file in " +
+                                        dir->File("missing") + ": " + ErrnoMessage(ENOENT)});
         QCOMPARE(recorder->messages[0].owner, Owner(SpectrumViewForm));
         QCOMPARE(SpectrumViewForm->imageDir, dir->Path());
 
@@ -506,14 +511,48 @@ private slots:
         recorder->answers = {dir->File("gone/a.smp"), dir->File("gone/a.csv")};
         QTest::mouseClick(MainForm->SampleSaveButton, Qt::LeftButton);
         QTest::mouseClick(MainForm->SpectrumSaveButton, Qt::LeftButton);
-        QCOMPARE(recorder->Texts(), (std::vector<std::string>{"ファイルの保存に失敗しました。",
-                                                              "ファイルの保存に失敗しました。"}));
+        const std::string reason =
+            "ファイルの保存に失敗しました。\ncannot create a temporary file in " +
+            dir->File("gone") + ": " + ErrnoMessage(ENOENT);
+        QCOMPARE(recorder->Texts(), (std::vector<std::string>{reason, reason}));
         for (const TMessage& message : recorder->messages) {
             QCOMPARE(message.kind, TMessageKind::Error);
             QCOMPARE(message.owner, Owner(MainForm));
         }
         QCOMPARE(MainForm->sampleDir, DocumentsDir());
         QCOMPARE(MainForm->csvDir, DocumentsDir());
+    }
+
+    // No save of any window replaces the recording being analysed, whether
+    // it is named as the file box names it or through another path.
+    void savesOverTheRecordingAreRefused() {
+        ChooseWave(wave);
+        QTest::mouseClick(MainForm->FFTStartButton, Qt::LeftButton);
+        const std::string before = ReadFileBytes(wave);
+        const std::string other =
+            dir->File("sub/../") + std::filesystem::path(wave).filename().string();
+        std::filesystem::create_directories(dir->File("sub"));
+        struct TSave {
+            QPushButton* button;
+            std::string chosen;
+            QWidget* owner;
+        };
+        const TSave saves[] = {
+            {MainForm->SampleSaveButton, wave, MainForm},
+            {MainForm->SpectrumSaveButton, other, MainForm},
+            {SpectrumViewForm->GraphSaveButton, wave, SpectrumViewForm},
+        };
+        for (const TSave& save : saves) {
+            recorder->messages.clear();
+            recorder->answers = {save.chosen};
+            QTest::mouseClick(save.button, Qt::LeftButton);
+            QCOMPARE(recorder->Texts(),
+                     std::vector<std::string>{"ファイルの保存に失敗しました。\n" + save.chosen +
+                                              " is the recording being analysed; choose another "
+                                              "name"});
+            QCOMPARE(recorder->messages[0].owner, Owner(save.owner));
+            QCOMPARE(ReadFileBytes(wave), before);
+        }
     }
 };
 
