@@ -29,7 +29,7 @@ bool IsAudioFileName(const std::string& name);
 class TSoundFile {
 public:
     // Frames decoded per call to the decoder.
-    static constexpr unsigned kBlockFrames = 4096;
+    static constexpr unsigned kBlockFrames = 65536;
 
     TSoundFile() = default;
     ~TSoundFile();

@@ -445,18 +445,6 @@ std::optional<TSampledSeries> SampleWindows(const std::string& name, double requ
         problem = wave.problem;
         return std::nullopt;
     }
-    if (fillsGaps && windows > 0) {
-        const int64_t filled = FillFromPrevious(values, static_cast<int64_t>(windows));
-        // A few gaps are the pauses of any recording; more say the measure
-        // is unreliable here.
-        if (filled * 20 > static_cast<int64_t>(windows)) {
-            result.warnings.push_back(
-                FormatInt(filled) + " of " + FormatInt(static_cast<long long>(windows)) +
-                " windows (" + FormatFixed(100.0 * static_cast<double>(filled) / windows, 1) +
-                " %) had no " + (rule == TSamplingRule::Pitch ? "pitch" : "three crossings") +
-                " and took the value of the window before them");
-        }
-    }
     if (wave.EndedEarly()) {
         // The decoder's length at open was an estimate: the series ends with
         // the last window the decoded frames reach, not with windows of
@@ -475,6 +463,18 @@ std::optional<TSampledSeries> SampleWindows(const std::string& name, double requ
         result.warnings.push_back("the file holds " + std::to_string(wave.frameCount) + " of " +
                                   std::to_string(wave.declaredFrames) +
                                   " frames its header declares");
+    }
+    if (fillsGaps && result.count > 0) {
+        const int64_t filled = FillFromPrevious(result.values.get(), result.count);
+        // A few gaps are the pauses of any recording; more say the measure
+        // is unreliable here.
+        if (filled * 20 > result.count) {
+            result.warnings.push_back(
+                FormatInt(filled) + " of " + FormatInt(result.count) + " windows (" +
+                FormatFixed(100.0 * static_cast<double>(filled) / result.count, 1) + " %) had no " +
+                (rule == TSamplingRule::Pitch ? "pitch" : "three crossings") +
+                " and took the value of the window before them");
+        }
     }
     wave.Close();
     return result;

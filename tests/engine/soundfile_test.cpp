@@ -39,13 +39,17 @@ std::vector<float> ReadAll(TWaveFile& wave) {
     return all;
 }
 
-// The sample file texts of both samplers at bias 0 and at a bias off zero.
+// The sample file texts of every sampler, the crossing counter at bias 0
+// and at a bias off zero.
 std::vector<std::string> SampledTexts(const std::string& path) {
     std::vector<std::string> texts;
-    for (int run = 0; run < 3; ++run) {
+    for (int run = 0; run < 5; ++run) {
         TWaveAnalyze series;
-        const bool sampled = run == 2 ? series.SampleAmplitude(path, 0.025)
-                                      : series.SampleFrequency(path, 0.025, run * 100 / 32768.0);
+        const double bias = (run % 2) * 100 / 32768.0;
+        const bool sampled = run < 2    ? series.SampleFrequency(path, 0.025, bias)
+                             : run == 2 ? series.SampleAmplitude(path, 0.025)
+                             : run == 3 ? series.SampleFineFrequency(path, 0.025, bias)
+                                        : series.SamplePitch(path, 0.025);
         EXPECT_TRUE(sampled) << path << ": " << series.problem;
         texts.push_back(series.SampleFileText());
     }
