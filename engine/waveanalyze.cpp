@@ -277,6 +277,22 @@ void ReduceWindows(uint64_t windows, uint64_t window, std::vector<Sample>& buffe
     }
 }
 
+// The interpolated-crossing frequency of every window, on either form of the
+// frames; NaN where a window has fewer than three crossings. A partial or
+// missing tail reads as one zero frame, as for the counted crossings (the
+// frames after it add no crossing).
+template <typename Sample, typename Crossings, typename Read>
+void FineWindows(uint64_t windows, uint64_t window, std::vector<Sample>& buffer,
+                 Crossings& crossings, Read read, double rate, double* values) {
+    ReduceWindows(windows, window, buffer, crossings, read, [&](uint64_t w, bool padded) {
+        if (padded) {
+            const Sample zero = 0;
+            crossings.Add(&zero, 1);
+        }
+        values[w] = crossings.Frequency(rate).value_or(std::nan(""));
+    });
+}
+
 // Reads `name` window by window and reduces each window to one value by the
 // rule. Nothing is returned when the file cannot be read or the window holds
 // no frame, so the caller's series is only ever replaced as a whole.
@@ -356,15 +372,7 @@ std::optional<TSampledSeries> SampleWindows(const std::string& name, double requ
             if (rule == TSamplingRule::FineFrequency) {
                 const TIntegerLevel level = TIntegerLevel::For(bias, scale);
                 TIntegerFineCrossings crossings{level.above, level.below, bias / scale};
-                ReduceWindows(windows, window, buffer, crossings, read,
-                              [&](uint64_t w, bool padded) {
-                                  if (padded) {
-                                      const int32_t zero = 0;
-                                      crossings.Add(&zero, 1);
-                                      crossings.frame = static_cast<int64_t>((w + 1) * window);
-                                  }
-                                  values[w] = crossings.Frequency(rate).value_or(std::nan(""));
-                              });
+                FineWindows(windows, window, buffer, crossings, read, rate, values);
             } else if (rule == TSamplingRule::Frequency) {
                 TIntegerCrossingCounter crossings{TIntegerLevel::For(bias, scale)};
                 ReduceWindows(
@@ -388,16 +396,7 @@ std::optional<TSampledSeries> SampleWindows(const std::string& name, double requ
             auto read = [&wave](float* out, unsigned n) { return wave.ReadFrames(out, n); };
             if (rule == TSamplingRule::FineFrequency) {
                 TFineCrossings crossings{bias};
-                ReduceWindows(windows, window, buffer, crossings, read,
-                              [&](uint64_t w, bool padded) {
-                                  if (padded) {
-                                      const float zero = 0.0f;
-                                      crossings.Add(&zero, 1);
-                                      // The frames the data never reached come after it.
-                                      crossings.frame = static_cast<int64_t>((w + 1) * window);
-                                  }
-                                  values[w] = crossings.Frequency(rate).value_or(std::nan(""));
-                              });
+                FineWindows(windows, window, buffer, crossings, read, rate, values);
             } else if (rule == TSamplingRule::Pitch) {
                 TPitchTracker tracker(static_cast<int>(window), rate);
                 if (!tracker.Ready()) {

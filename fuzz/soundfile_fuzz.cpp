@@ -16,32 +16,9 @@
 
 #include "engine/waveanalyze.h"
 #include "engine/wavefile.h"
+#include "fuzz/memoryinput.h"
 
 namespace {
-
-const std::string& InputFileName() {
-    static const std::string name = [] {
-        int fd = ::memfd_create("soundfile_fuzz", 0);
-        if (fd < 0) {
-            std::abort();
-        }
-        return "/proc/self/fd/" + std::to_string(fd);
-    }();
-    return name;
-}
-
-void WriteInputFile(const uint8_t* data, size_t size) {
-    const std::string& name = InputFileName();
-    int fd = std::atoi(name.c_str() + std::strlen("/proc/self/fd/"));
-    if (::ftruncate(fd, 0) != 0 ||
-        (size > 0 && ::pwrite(fd, data, size, 0) != static_cast<ssize_t>(size))) {
-        std::abort();
-    }
-}
-
-uint32_t TailByte(const uint8_t* data, size_t size, size_t back) {
-    return back < size ? data[size - 1 - back] : 0;
-}
 
 // Returns the frames announced at open, or -1 when the file is refused.
 int64_t ReadEverything(const std::string& name, unsigned window) {
@@ -122,8 +99,7 @@ void SampleBoth(const std::string& name, const uint8_t* data, size_t size, int64
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    WriteInputFile(data, size);
-    const std::string& name = InputFileName();
+    const std::string& name = WriteFuzzInputFile(data, size);
     const unsigned window = 1 + (size > 0 ? data[size - 1] : 0) * 7u;
     const int64_t announced = ReadEverything(name, window);
     if (size <= 65536) {

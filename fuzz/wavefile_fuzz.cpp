@@ -16,37 +16,12 @@
 
 #include "engine/waveanalyze.h"
 #include "engine/wavefile.h"
+#include "fuzz/memoryinput.h"
 
 namespace {
 
-// The samplers read by name. An in-memory file keeps each run off the disk;
-// it is created once and rewritten for every input.
-const std::string& InputFileName() {
-    static const std::string name = [] {
-        int fd = ::memfd_create("wavefile_fuzz", 0);
-        if (fd < 0) {
-            std::abort();
-        }
-        return "/proc/self/fd/" + std::to_string(fd);
-    }();
-    return name;
-}
-
-void WriteInputFile(const uint8_t* data, size_t size) {
-    const std::string& name = InputFileName();
-    int fd = std::atoi(name.c_str() + std::strlen("/proc/self/fd/"));
-    if (::ftruncate(fd, 0) != 0 ||
-        (size > 0 && ::pwrite(fd, data, size, 0) != static_cast<ssize_t>(size))) {
-        std::abort();
-    }
-}
-
 // Little-endian fields at the end of the input, counted back from its last
 // byte (which already picks the reader's window).
-uint32_t TailByte(const uint8_t* data, size_t size, size_t back) {
-    return back < size ? data[size - 1 - back] : 0;
-}
-
 double TailDouble(const uint8_t* data, size_t size, size_t back) {
     uint64_t bits = 0;
     for (size_t i = 0; i < 8; ++i) {
@@ -146,8 +121,7 @@ void CheckSampled(const TWaveAnalyze& series, const TWaveFile& wave, int64_t win
 // Both samplers on the bytes as a file. A refused file must leave the
 // previous series exactly as it was.
 void SampleBoth(const uint8_t* data, size_t size) {
-    WriteInputFile(data, size);
-    const std::string& name = InputFileName();
+    const std::string& name = WriteFuzzInputFile(data, size);
     const double period = PeriodFromInput(data, size);
     const double bias = BiasFromInput(data, size);
 
