@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "base/textformat.h"
+#include "base/translate.h"
 
 namespace {
 
@@ -120,6 +121,7 @@ std::string MemoryShortfall(std::uint64_t count, const char* what,
     if (!available || needed <= *available) {
         return {};
     }
-    return Grouped(count) + " " + what + " need " + Megabytes(needed) + " MB of memory; " +
-           FormatInt(static_cast<long long>(*available / 1000000)) + " MB are available";
+    return TrSubst("%s %s need %s MB of memory; %s MB are available",
+                   {Grouped(count), Tr(what),  Megabytes(needed),
+                    FormatInt(static_cast<long long>(*available / 1000000))});
 }
