@@ -17,6 +17,21 @@ namespace {
 constexpr const char* kDomain = "zittermark";
 TLanguage currentLanguage = TLanguage::Japanese;
 
+// The user's LANGUAGE before UseLanguage replaced it: the environment's
+// choice is still read from it.
+struct TUserLanguage {
+    bool saved = false;
+    std::optional<std::string> value;
+};
+TUserLanguage userLanguage;
+
+const char* EnvironmentVariable(const char* name) {
+    if (userLanguage.saved && std::string_view(name) == "LANGUAGE") {
+        return userLanguage.value ? userLanguage.value->c_str() : nullptr;
+    }
+    return std::getenv(name);
+}
+
 std::string Lower(std::string_view text) {
     std::string lower(text);
     for (char& c : lower) {
@@ -85,7 +100,7 @@ const char* LanguageCode(TLanguage language) {
 
 TLanguage LanguageFromEnvironment(const std::function<const char*(const char*)>& get) {
     auto read = [&get](const char* name) -> std::string_view {
-        const char* value = get ? get(name) : std::getenv(name);
+        const char* value = get ? get(name) : EnvironmentVariable(name);
         return value == nullptr ? std::string_view() : std::string_view(value);
     };
     std::string_view locale;
@@ -118,6 +133,11 @@ void UseLanguage(TLanguage language) {
     // The system's own reasons (strerror) in the same language, in UTF-8
     // whatever the character type of the locale.
     bind_textdomain_codeset("libc", "UTF-8");
+    if (!userLanguage.saved) {
+        const char* before = std::getenv("LANGUAGE");
+        userLanguage.value = before ? std::optional<std::string>(before) : std::nullopt;
+        userLanguage.saved = true;
+    }
     setenv("LANGUAGE", LanguageCode(language), 1);
     // gettext caches what it has looked up by the locale's name, which a
     // change of LANGUAGE leaves as it was; this counter tells it to forget.

@@ -28,13 +28,15 @@ const char* LanguageCode(TLanguage language);
 // LC_ALL, LC_MESSAGES and LANG that is set names the locale; unless that is
 // C or POSIX, the colon-separated LANGUAGE list comes first. English for an
 // "en" locale, Japanese for "ja", for C and POSIX, and for any locale without
-// a translation. `get` reads a variable (getenv by default), for the tests.
+// a translation. `get` reads a variable (by default the environment, with
+// LANGUAGE as it was before UseLanguage set it), for the tests.
 TLanguage LanguageFromEnvironment(
     const std::function<const char*(const char*)>& get = nullptr);
 
 // Makes every later Tr answer in `language`, from the catalogues found under
 // `ZM_LOCALEDIR`, beside the program (../share/locale, ../locale) or in the
-// build tree. Sets LANGUAGE for this process, and LC_MESSAGES to C.UTF-8 when
+// install prefix. Sets LANGUAGE for this process (so the system's own
+// reasons, strerror's, come in the same language), and LC_MESSAGES to C.UTF-8 when
 // it was C (gettext ignores catalogues in the C locale). Call it before any
 // thread starts.
 void UseLanguage(TLanguage language);

@@ -2,25 +2,40 @@
 
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLibraryInfo>
 #include <QLineEdit>
+#include <QLocale>
+#include <QTranslator>
 #include <cstdio>
 #include <exception>
+#include <memory>
 
 #include "base/busycursor.h"
 #include "base/messagebox.h"
 #include "base/stdstreams.h"
+#include "base/translate.h"
 #include "gui/commonform.h"
 #include "gui/controls.h"
 #include "gui/mainform.h"
 #include "gui/qtpresenter.h"
 #include "gui/samplingview.h"
+#include "gui/settings.h"
 #include "gui/singleinstance.h"
 #include "gui/spectrumview.h"
 
 namespace {
 
-const char* const kUsage = "Usage: zittermark [FILE]\n"
-                           "Opens the Zittermark window; FILE, a WAV file, presets the file box.\n";
+const char* const kUsage =
+    TrMark("Usage: zittermark [--language ja|en] [FILE]\n"
+           "Opens the Zittermark window; FILE, an audio file, presets the file box.\n"
+           "The language is --language, else Language= in the [Preferences] section of the\n"
+           "settings file, else the locale's (Japanese unless it is English).\n");
+
+// Qt's own texts (file dialogs, standard buttons, edit menus) in Japanese.
+std::unique_ptr<QTranslator>& QtTranslator() {
+    static std::unique_ptr<QTranslator> translator;
+    return translator;
+}
 
 void ShowException(const char* message) {
     ShowErrorBox(message ? message : "");
@@ -39,6 +54,45 @@ bool TApplication::notify(QObject* receiver, QEvent* event) {
         ShowException("");
     }
     return false;
+}
+
+TLanguage ChooseLanguage(std::optional<TLanguage> option) {
+    if (option) {
+        return *option;
+    }
+    const TSettingsLocation location = SettingsLocation();
+    TIniFile file;
+    if (!location.iniFileName.empty() &&
+        LoadIniFile(location.iniFileName, file) == TIniLoadResult::Loaded) {
+        if (std::optional<std::string> chosen = file.Read(kPreferencesSection, kLanguageKey)) {
+            if (std::optional<TLanguage> language = ParseLanguage(*chosen)) {
+                return *language;
+            }
+        }
+    }
+    return LanguageFromEnvironment();
+}
+
+void ApplyLanguage(TLanguage language) {
+    UseLanguage(language);
+    std::unique_ptr<QTranslator>& installed = QtTranslator();
+    if (installed) {
+        QCoreApplication::removeTranslator(installed.get());
+        installed.reset();
+    }
+    if (language == TLanguage::Japanese) {
+        auto translator = std::make_unique<QTranslator>();
+        if (translator->load("qtbase_ja", QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+            QCoreApplication::installTranslator(translator.get());
+            installed = std::move(translator);
+        }
+    }
+    // Dates and type names in the file dialogs follow the language chosen,
+    // not a third one from the locale. Numbers in files and labels never
+    // depend on it.
+    QLocale::setDefault(language == TLanguage::English
+                            ? QLocale(QLocale::English, QLocale::UnitedStates)
+                            : QLocale(QLocale::Japanese, QLocale::Japan));
 }
 
 void SetApplicationIdentity() {
@@ -82,10 +136,28 @@ void DestroyForms() {
 int RunZittermark(const QStringList& arguments) {
     QString file;
     bool onlyFiles = false;
+    std::optional<TLanguage> languageOption;
+    bool badLanguage = false;
+    for (qsizetype i = 1; i + 1 < arguments.size() && arguments[i] != "--"; ++i) {
+        if (arguments[i] == "--language") {
+            languageOption = ParseLanguage(Utf8(arguments[i + 1]));
+            badLanguage = badLanguage || arguments[i + 1].size() != 2 || !languageOption;
+            ++i;
+        }
+    }
+    ApplyLanguage(ChooseLanguage(badLanguage ? std::nullopt : languageOption));
+    if (badLanguage) {
+        std::fprintf(stderr, "zittermark: %s\n%s", Tr("--language: give ja or en"), Tr(kUsage));
+        return 2;
+    }
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString& arg = arguments[i];
+        if (!onlyFiles && arg == "--language" && i + 1 < arguments.size()) {
+            ++i;
+            continue;
+        }
         if (!onlyFiles && (arg == "--help" || arg == "-h")) {
-            std::fputs(kUsage, stdout);
+            std::fputs(Tr(kUsage), stdout);
             return 0;
         }
         if (!onlyFiles && arg == "--version") {
@@ -97,8 +169,8 @@ int RunZittermark(const QStringList& arguments) {
             continue;
         }
         if ((!onlyFiles && arg.startsWith('-') && arg != "-") || !file.isEmpty()) {
-            std::fprintf(stderr, "zittermark: unexpected argument '%s'\n%s",
-                         arg.toLocal8Bit().constData(), kUsage);
+            std::fprintf(stderr, "zittermark: %s\n%s",
+                         TrSubst("unexpected argument '%s'", {Utf8(arg)}).c_str(), Tr(kUsage));
             return 2;
         }
         file = arg;

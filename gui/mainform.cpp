@@ -79,13 +79,17 @@ TUrlOpener SetUrlOpener(TUrlOpener opener) {
     return previous;
 }
 
-std::string ManualPath() {
+std::string ManualPath(TLanguage language) {
     const QString base = QCoreApplication::applicationDirPath();
-    for (const char* relative :
-         {"/../share/zittermark/manual.html", "/share/zittermark/manual.html"}) {
-        QFileInfo candidate(base + relative);
-        if (candidate.isFile()) {
-            return Utf8(candidate.canonicalFilePath());
+    // The manual of the language, else the Japanese one.
+    const QString names[] = {language == TLanguage::English ? "manual.en.html" : "manual.html",
+                             "manual.html"};
+    for (const QString& name : names) {
+        for (const char* folder : {"/../share/zittermark/", "/share/zittermark/"}) {
+            QFileInfo candidate(base + folder + name);
+            if (candidate.isFile()) {
+                return Utf8(candidate.canonicalFilePath());
+            }
         }
     }
     return "";
@@ -558,17 +562,20 @@ void TMainForm::SamplingModeBoxClick() {
 }
 
 void TMainForm::JumpManualButtonClick() {
-    const std::string manual = ManualPath();
+    const std::string manual = ManualPath(CurrentLanguage());
     if (manual.empty()) {
-        std::fprintf(stderr, "zittermark: the manual (share/zittermark/manual.html) is missing\n");
+        ShowErrorBox(Tr("マニュアル(share/zittermark/manual.html)が見つかりません。"),
+                     OwnerOf(this));
         return;
     }
     const QUrl url = QUrl::fromLocalFile(Text(manual));
     const TUrlOpener& opener = Opener();
-    if (opener) {
-        opener(url);
-    } else {
-        QDesktopServices::openUrl(url);
+    const bool opened = opener ? opener(url) : QDesktopServices::openUrl(url);
+    if (!opened) {
+        // Without a browser the help button would do nothing at all.
+        ShowInfoBox(TrSubst("ブラウザを起動できませんでした。マニュアルは次の場所にあります:\n%s",
+                            {manual}),
+                    OwnerOf(this));
     }
 }
 

@@ -15,10 +15,15 @@ for language in en ja; do
     msgmerge --quiet --no-fuzzy-matching -o "$work/$language.po" "po/$language.po" "$work/now.pot"
     msgattrib --untranslated --no-obsolete -o "$work/$language.missing.po" "$work/$language.po"
     # Japanese source texts need English; English source texts need Japanese.
-    if [ "$language" = en ]; then want='[^\x00-\x7F]'; else want='^[\x00-\x7F]*$'; fi
-    missing="$(msgexec -i "$work/$language.missing.po" \
-        sh -c 'if [ -n "$MSGEXEC_MSGID" ]; then printf "%s\n" "$MSGEXEC_MSGID"; fi' |
-        grep -aP "$want" || true)"
+    if [ "$language" = en ]; then want=japanese; else want=english; fi
+    missing="$(WANT="$want" msgexec -i "$work/$language.missing.po" sh -c '
+        [ -n "$MSGEXEC_MSGID" ] || exit 0
+        if printf "%s" "$MSGEXEC_MSGID" | LC_ALL=C grep -qP "[\x80-\xFF]"; then
+            source=japanese
+        else
+            source=english
+        fi
+        if [ "$source" = "$WANT" ]; then printf "%s\n" "$MSGEXEC_MSGID"; fi')"
     if [ -n "$missing" ]; then
         echo "texts without a translation in po/$language.po (run scripts/update-po):"
         printf '%s\n' "$missing"
