@@ -143,7 +143,11 @@ int Run(const std::vector<std::string>& args) {
     }
     const TCliOptions& options = *parsed;
     if (options.help) {
-        std::fputs(Tr(kCliUsage), stdout);
+        // Through the writer that keeps the system's reason of a failure: the
+        // Japanese text is longer than the stream's buffer.
+        std::string usage = Tr(kCliUsage);
+        usage.pop_back(); // its last line break, which WriteLine adds back
+        WriteLine(usage);
         return FinishStdout(0);
     }
     if (options.version) {

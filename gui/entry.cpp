@@ -6,7 +6,10 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QTranslator>
+#include <clocale>
 #include <cstdio>
+#include <cstdlib>
+#include <string_view>
 #include <exception>
 #include <memory>
 
@@ -220,7 +223,29 @@ int RunZittermark(const QStringList& arguments) {
 
 int ZittermarkMain(int argc, char** argv) {
     OpenMissingStandardDescriptors();
+    // Qt formats the file dialogs' dates and sizes with the system locale,
+    // which it reads from the environment once. It reads it here as the
+    // language chosen, so a German locale does not put German dates and
+    // decimal commas into Japanese or English dialogs; the C library keeps
+    // the user's locale.
+    std::optional<TLanguage> option;
+    for (int i = 1; i + 1 < argc && std::string_view(argv[i]) != "--"; ++i) {
+        if (std::string_view(argv[i]) == "--language") {
+            option = ParseLanguage(argv[++i]);
+        }
+    }
+    const char* const kQtLocale[] = {"ja_JP.UTF-8", "en_US.UTF-8"};
+    const char* user = std::getenv("LC_ALL");
+    const std::optional<std::string> userAll = user ? std::optional<std::string>(user) : std::nullopt;
+    setenv("LC_ALL", kQtLocale[ChooseLanguage(option) == TLanguage::English ? 1 : 0], 1);
     TApplication app(argc, argv);
+    (void)QLocale::system();
+    if (userAll) {
+        setenv("LC_ALL", userAll->c_str(), 1);
+    } else {
+        unsetenv("LC_ALL");
+    }
+    std::setlocale(LC_ALL, "");
     InstallDesktopHooks(app);
     return RunZittermark(QApplication::arguments());
 }
