@@ -307,16 +307,16 @@ std::optional<TSampledSeries> SampleWindows(const std::string& name, double requ
     const int32_t rate = wave.format.sampleRate;
     const int64_t windowFrames = TWaveAnalyze::WindowLength(rate, requestedPeriod);
     if (windowFrames < 1) {
-        problem = "sample rate " + FormatInt(rate) + " Hz gives 0 frames per " +
-                  Milliseconds(requestedPeriod) + " ms window";
+        problem = TrSubst("sample rate %s Hz gives 0 frames per %s ms window",
+                          {FormatInt(rate), Milliseconds(requestedPeriod)});
         return std::nullopt;
     }
     const uint64_t frames = wave.frameCount;
     const uint64_t window = static_cast<uint64_t>(windowFrames);
     const uint64_t windows = frames / window + (frames % window != 0 ? 1 : 0);
     if (windows > static_cast<uint64_t>(INT_MAX)) {
-        problem = FormatInt(static_cast<long long>(windows)) +
-                  " windows, more than the 2147483647 a series can hold";
+        problem = TrSubst("%s windows, more than the 2147483647 a series can hold",
+                          {FormatInt(static_cast<long long>(windows))});
         return std::nullopt;
     }
     // Refused with the figures before the series is allocated, rather than
@@ -345,7 +345,7 @@ std::optional<TSampledSeries> SampleWindows(const std::string& name, double requ
             result.values = std::make_unique<double[]>(windows);
         }
     } catch (const std::bad_alloc&) {
-        problem = "out of memory";
+        problem = Tr("out of memory");
         return std::nullopt;
     }
     double* values = result.values.get();
@@ -437,7 +437,7 @@ std::optional<TSampledSeries> SampleWindows(const std::string& name, double requ
             }
         }
     } catch (const std::bad_alloc&) {
-        problem = "out of memory";
+        problem = Tr("out of memory");
         return std::nullopt;
     }
     if (wave.ReadFailed()) {
