@@ -3,6 +3,7 @@
 
 #include <QDialogButtonBox>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
 #include <QtTest>
 #include <memory>
@@ -107,6 +108,44 @@ private slots:
             QCOMPARE(int(ChooseLanguage(c.option)), int(c.expected));
         }
         qputenv("LC_ALL", before);
+        QVERIFY(QFile::remove(QString::fromStdString(SettingsFile())));
+    }
+
+    // The program itself: its usage text in the language of the locale or of
+    // --language, and a wrong --language refused.
+    void theProgramsUsageFollowsTheLocaleAndTheOption_data() {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("start"); // of the standard output, or of the error output
+        QTest::newRow("en_US") << "en_US.UTF-8" << QStringList{"--help"} << 0 << "Usage:";
+        QTest::newRow("de_DE") << "de_DE.UTF-8" << QStringList{"--help"} << 0 << "使い方:";
+        QTest::newRow("C") << "C" << QStringList{"--help"} << 0 << "使い方:";
+        QTest::newRow("option en") << "ja_JP.UTF-8" << QStringList{"--language", "en", "--help"}
+                                   << 0 << "Usage:";
+        QTest::newRow("option ja") << "en_US.UTF-8" << QStringList{"--language", "ja", "--help"}
+                                   << 0 << "使い方:";
+        QTest::newRow("option fr") << "en_US.UTF-8" << QStringList{"--language", "fr"} << 2
+                                   << "zittermark: --language: give ja or en";
+    }
+    void theProgramsUsageFollowsTheLocaleAndTheOption() {
+        QFETCH(QString, locale);
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, start);
+        QProcess child;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("QT_QPA_PLATFORM", "offscreen");
+        environment.insert("LC_ALL", locale);
+        environment.remove("LANGUAGE");
+        child.setProcessEnvironment(environment);
+        child.start(ZM_GUI_PATH, arguments);
+        QVERIFY(child.waitForFinished(30000));
+        QCOMPARE(child.exitCode(), exitCode);
+        const QString shown =
+            QString::fromUtf8(exitCode == 0 ? child.readAllStandardOutput()
+                                            : child.readAllStandardError());
+        QVERIFY2(shown.startsWith(start), qPrintable(shown));
     }
 
     void theHelpButtonOpensTheManualOfTheLanguageOrSaysWhereItIs() {
