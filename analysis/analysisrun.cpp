@@ -58,7 +58,8 @@ TSamplingOutcome RunSamplingStep(TWaveAnalyze& series, const std::string& fileNa
         return TSamplingOutcome::NoFileName;
     }
     if (!IsRegularFile(fileName)) {
-        ShowErrorBox(std::string(Tr("WAVファイルが見つかりません。")) + "\n" + InputFileProblem(fileName),
+        ShowErrorBox(std::string(Tr("WAVファイルが見つかりません。")) + "\n" +
+                         InputFileProblem(fileName),
                      owner);
         return TSamplingOutcome::FileMissing;
     }

@@ -8,12 +8,12 @@
 #include <string>
 
 #include "analysis/pngtext.h"
-#include "base/translate.h"
 #include "analysis/samplinggraph.h"
 #include "analysis/spectrumplot.h"
 #include "analysis/spectrumstate.h"
 #include "base/messagebox.h"
 #include "base/textformat.h"
+#include "base/translate.h"
 #include "engine/fftunit.h"
 #include "engine/waveanalyze.h"
 #include "graph/xygraph.h"
@@ -29,8 +29,8 @@ void Fail(TFileReport& report, const std::string& text) {
 
 // The failed save of `path` with the system's reason, when there is one.
 std::string SaveFailure(const std::string& path, const std::string& reason) {
-    return std::string(Tr(kSaveFailedMessage)) + " (" + path + (reason.empty() ? "" : ": " + reason) +
-           ")";
+    return std::string(Tr(kSaveFailedMessage)) + " (" + path +
+           (reason.empty() ? "" : ": " + reason) + ")";
 }
 
 void Analyze(const TFileOptions& options, const std::string& file, TResampler resample,

@@ -2,8 +2,8 @@
 
 #include "analysis/spectrumplot.h"
 #include "analysis/spectrumstate.h"
-#include "base/translate.h"
 #include "base/textformat.h"
+#include "base/translate.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 
 #include "analysis/pngtext.h"
 #include "analysis/spectrumstate.h"
-#include "base/translate.h"
 #include "base/textformat.h"
+#include "base/translate.h"
 #include "engine/fftunit.h"
 #include "engine/leastsquare.h"
 #include "graph/xygraph.h"
@@ -209,6 +209,7 @@ std::string NoLineReason(const TSpectrumState& state, const TSpectrumDrawing& dr
         return TrSubst("スペクトルの点が%s個しかないため、回帰直線の範囲に点がありません。",
                        {FormatInt(state.binCount)});
     }
-    return Tr("回帰直線の範囲に点がないため、回帰直線を求められません。上限・下限周波数を広げてくださ"
-              "い。");
+    return Tr(
+        "回帰直線の範囲に点がないため、回帰直線を求められません。上限・下限周波数を広げてくださ"
+        "い。");
 }

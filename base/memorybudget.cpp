@@ -122,6 +122,6 @@ std::string MemoryShortfall(std::uint64_t count, const char* what,
         return {};
     }
     return TrSubst("%s %s need %s MB of memory; %s MB are available",
-                   {Grouped(count), Tr(what),  Megabytes(needed),
+                   {Grouped(count), Tr(what), Megabytes(needed),
                     FormatInt(static_cast<long long>(*available / 1000000))});
 }

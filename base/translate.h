@@ -30,8 +30,7 @@ const char* LanguageCode(TLanguage language);
 // "en" locale, Japanese for "ja", for C and POSIX, and for any locale without
 // a translation. `get` reads a variable (by default the environment, with
 // LANGUAGE as it was before UseLanguage set it), for the tests.
-TLanguage LanguageFromEnvironment(
-    const std::function<const char*(const char*)>& get = nullptr);
+TLanguage LanguageFromEnvironment(const std::function<const char*(const char*)>& get = nullptr);
 
 // Makes every later Tr answer in `language`, from the catalogues found under
 // `ZM_LOCALEDIR`, beside the program (../share/locale, ../locale) or in the

@@ -84,9 +84,9 @@ int FinishStdout(int status) {
         stdoutError = errno != 0 ? errno : EIO;
     }
     if (stdoutError != 0) {
-        std::fprintf(stderr, "zittermark-cli: %s\n",
-                     TrSubst("cannot write the standard output: %s", {ErrnoMessage(stdoutError)})
-                         .c_str());
+        std::fprintf(
+            stderr, "zittermark-cli: %s\n",
+            TrSubst("cannot write the standard output: %s", {ErrnoMessage(stdoutError)}).c_str());
         return status == 0 ? 1 : status;
     }
     return status;
@@ -102,7 +102,8 @@ void PrintReport(const TCliOptions& options, const TFileReport& report) {
         std::fprintf(stderr, "zittermark-cli: %s: %s\n", report.file.c_str(), error.c_str());
     }
     if (!report.ok && report.errors.empty()) {
-        std::fprintf(stderr, "zittermark-cli: %s: %s\n", report.file.c_str(), Tr("analysis failed"));
+        std::fprintf(stderr, "zittermark-cli: %s: %s\n", report.file.c_str(),
+                     Tr("analysis failed"));
     }
 }
 
@@ -120,10 +121,10 @@ std::string PrepareGraphFont(bool graphsAsked) {
     if (available && *available < kFontLookupBytes) {
         DoWithoutFonts();
         if (graphsAsked) {
-            return TrSubst("out of memory: not enough to load the fonts for the graphs (%s MB "
-                           "available, %s MB needed)",
-                           {std::to_string(*available >> 20),
-                            std::to_string(kFontLookupBytes >> 20)});
+            return TrSubst(
+                "out of memory: not enough to load the fonts for the graphs (%s MB "
+                "available, %s MB needed)",
+                {std::to_string(*available >> 20), std::to_string(kFontLookupBytes >> 20)});
         }
         return std::string();
     }
@@ -232,11 +233,11 @@ int Run(const std::vector<std::string>& args) {
         PrintReport(options, reports[printed]);
         allOk = allOk && reports[printed].ok;
         if (progress && printed + 1 < total) {
-            std::fprintf(stderr, "%s",
-                         TrSubst("[%s/%s done] %s ...",
-                                 {std::to_string(completed), std::to_string(total),
-                                  options.files[printed + 1]})
-                             .c_str());
+            std::fprintf(
+                stderr, "%s",
+                TrSubst("[%s/%s done] %s ...", {std::to_string(completed), std::to_string(total),
+                                                options.files[printed + 1]})
+                    .c_str());
         }
     }
     loops.Stop();

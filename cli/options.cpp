@@ -187,7 +187,8 @@ std::optional<std::string> FindOutputClash(const TCliOptions& options) {
         }
         for (std::size_t j = 0; j < i; ++j) {
             if (SamePath(outputs[i], outputs[j])) {
-                return TrSubst("%s and %s would write one file", {outputs[i].shown, outputs[j].shown});
+                return TrSubst("%s and %s would write one file",
+                               {outputs[i].shown, outputs[j].shown});
             }
         }
     }

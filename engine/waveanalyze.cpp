@@ -331,9 +331,10 @@ std::optional<TSampledSeries> SampleWindows(const std::string& name, double requ
     // A file without samples gives an empty series; these say why.
     if (frames == 0) {
         result.warnings.push_back(
-            wave.Decoded()      ? TWarning{"no_frames", Tr("the file holds no frames")}
-            : wave.hasDataChunk ? TWarning{"empty_data_chunk", Tr("the \"data\" chunk holds no frames")}
-                                : TWarning{"no_data_chunk", Tr("the file has no \"data\" chunk")});
+            wave.Decoded() ? TWarning{"no_frames", Tr("the file holds no frames")}
+            : wave.hasDataChunk
+                ? TWarning{"empty_data_chunk", Tr("the \"data\" chunk holds no frames")}
+                : TWarning{"no_data_chunk", Tr("the file has no \"data\" chunk")});
     }
     result.input = {wave.ContainerName(), wave.EncodingName(), wave.Channels(), rate};
     result.count = static_cast<int>(windows);
@@ -463,9 +464,9 @@ std::optional<TSampledSeries> SampleWindows(const std::string& name, double requ
                                           {std::to_string(decoded), std::to_string(frames)})});
     } else if (wave.declaredFrames > wave.frameCount) {
         result.warnings.push_back(
-            {"short_data", TrSubst("the file holds %s of %s frames its header declares",
-                                   {std::to_string(wave.frameCount),
-                                    std::to_string(wave.declaredFrames)})});
+            {"short_data",
+             TrSubst("the file holds %s of %s frames its header declares",
+                     {std::to_string(wave.frameCount), std::to_string(wave.declaredFrames)})});
     }
     if (fillsGaps && result.count > 0) {
         const int64_t filled = FillFromPrevious(result.values.get(), result.count);

@@ -184,9 +184,10 @@ void TWaveFile::SoundEnded(unsigned asked, unsigned got) {
         endedEarly = true;
     } else {
         readFailed = true;
-        problem = TrSubst("データの途中で読み込みに失敗しました(%s / %sフレーム目、デコーダーがそれ以上の"
-                          "フレームを返しません)。",
-                          {std::to_string(nextFrame), std::to_string(frameCount)});
+        problem =
+            TrSubst("データの途中で読み込みに失敗しました(%s / %sフレーム目、デコーダーがそれ以上の"
+                    "フレームを返しません)。",
+                    {std::to_string(nextFrame), std::to_string(frameCount)});
     }
     frameCount = nextFrame;
 }
@@ -349,9 +350,10 @@ bool TWaveFile::Walk() {
             return false;
         }
         if (*subFormat != kPcmTag) {
-            problem = TrSubst("拡張形式(フォーマットタグ 0xFFFE)、サブフォーマット %s(%s)のWAVファイル"
-                              "です。",
-                              {TagEncodingName(*subFormat), Hex16(*subFormat)});
+            problem =
+                TrSubst("拡張形式(フォーマットタグ 0xFFFE)、サブフォーマット %s(%s)のWAVファイル"
+                        "です。",
+                        {TagEncodingName(*subFormat), Hex16(*subFormat)});
             return false;
         }
     } else if (format.formatTag != kPcmTag) {
@@ -420,10 +422,10 @@ unsigned TWaveFile::ReadBytes(unsigned n, const unsigned char** data) {
             // it has shrunk since, or the device failed. Nothing more is
             // read, and the reader's user learns why.
             readFailed = true;
-            problem = TrSubst("データの途中で読み込みに失敗しました(%s / %sフレーム目、%s)。",
-                              {std::to_string(static_cast<uint64_t>(nextFrame) + got),
-                               std::to_string(frameCount),
-                               file->bad() ? Tr("読み込みエラー") : Tr("ファイルが短くなっています")});
+            problem = TrSubst(
+                "データの途中で読み込みに失敗しました(%s / %sフレーム目、%s)。",
+                {std::to_string(static_cast<uint64_t>(nextFrame) + got), std::to_string(frameCount),
+                 file->bad() ? Tr("読み込みエラー") : Tr("ファイルが短くなっています")});
             frameCount = nextFrame + got;
         }
         nextFrame += got;

@@ -9,9 +9,9 @@
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
-#include <string_view>
 #include <exception>
 #include <memory>
+#include <string_view>
 
 #include "base/busycursor.h"
 #include "base/messagebox.h"
@@ -236,7 +236,8 @@ int ZittermarkMain(int argc, char** argv) {
     }
     const char* const kQtLocale[] = {"ja_JP.UTF-8", "en_US.UTF-8"};
     const char* user = std::getenv("LC_ALL");
-    const std::optional<std::string> userAll = user ? std::optional<std::string>(user) : std::nullopt;
+    const std::optional<std::string> userAll =
+        user ? std::optional<std::string>(user) : std::nullopt;
     setenv("LC_ALL", kQtLocale[ChooseLanguage(option) == TLanguage::English ? 1 : 0], 1);
     TApplication app(argc, argv);
     (void)QLocale::system();

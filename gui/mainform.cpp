@@ -112,29 +112,33 @@ TMainForm::TMainForm() {
     WaveFileBox = new QLineEdit(GroupBox3);
     WaveFileBox->setObjectName("WaveFileBox");
     Place(WaveFileBox, 10, 17, 405, 21);
-    WaveFileSelectButton = MakeButton(GroupBox3, "WaveFileSelectButton", Tr("参照..."), 421, 15, 58, 25,
-                                      Tr("解析するWAVファイルを選択します。"));
+    WaveFileSelectButton = MakeButton(GroupBox3, "WaveFileSelectButton", Tr("参照..."), 421, 15, 58,
+                                      25, Tr("解析するWAVファイルを選択します。"));
 
     AnalyzeModeBox = new TRadioGroup(
-        this, "AnalyzeModeBox", Tr("解析モード"), {Tr("かんたんモード"), Tr("詳細モード"), Tr("固定モード")}, 3, 8,
-        64, 489, 41,
-        Tr("[かんたんモード]では１ステップで解析ができ、[詳細モード]では条件を細かく指定して解析する"
-        "ことができます。[固定モード]では設定された条件にしたがって１ステップで解析できます。"));
+        this, "AnalyzeModeBox", Tr("解析モード"),
+        {Tr("かんたんモード"), Tr("詳細モード"), Tr("固定モード")}, 3, 8, 64, 489, 41,
+        Tr("[かんたんモード]では１ステップで解析ができ、[詳細モード]"
+           "では条件を細かく指定して解析する"
+           "ことができます。[固定モード]では設定された条件にしたがって１ステップで解析できます。"));
     AnalyzeModeBox->SetItemIndex(kEasyMode);
 
     GroupBox1 = MakeGroupBox(this, "GroupBox1", Tr("サンプリング"), 8, 109, 489, 116 + more);
     SamplingModeBox = new TRadioGroup(
         GroupBox1, "SamplingModeBox", Tr("サンプリングモード"),
-        {Tr("周波数（音程）"), Tr("振幅（音量）"), Tr("補間周波数"), Tr("ピッチ")}, 1, 16, 19, 113, 78 + more,
+        {Tr("周波数（音程）"), Tr("振幅（音量）"), Tr("補間周波数"), Tr("ピッチ")}, 1, 16, 19, 113,
+        78 + more,
         Tr("楽曲の音程に着目して解析したいときは[周波数]を、音量に着目"
-        "して解析したいときは[振幅]を選択します。"
-        "[補間周波数]は交差の時刻をサンプルの間に補間して、[ピッチ]は基本周波数を求めて、"
-        "音程をより正確に測ります。"));
+           "して解析したいときは[振幅]を選択します。"
+           "[補間周波数]は交差の時刻をサンプルの間に補間して、[ピッチ]は基本周波数を求めて、"
+           "音程をより正確に測ります。"));
     SamplingModeBox->SetItemIndex(kFrequencySampling);
-    Label1 = MakeLabel(GroupBox1, "Label1", Tr("サンプリング周期"), 143, 29, TLabelAnchor::Right, 77);
+    Label1 =
+        MakeLabel(GroupBox1, "Label1", Tr("サンプリング周期"), 143, 29, TLabelAnchor::Right, 77);
     SampleTimeBox = MakeSpinEdit(GroupBox1, "SampleTimeBox", 226, 24, 57, 22, kSampleTimeMinimum,
                                  kSampleTimeMaximum, 25);
-    SampleTimeBox->setToolTip(Text(Tr("ウェーブデータを区切る時間の長さをミリ秒単位で指定します。")));
+    SampleTimeBox->setToolTip(
+        Text(Tr("ウェーブデータを区切る時間の長さをミリ秒単位で指定します。")));
     SampleTimeBox->setToolTipDuration(kHintDisplayMs);
     Label2 = MakeLabel(GroupBox1, "Label2", "msec", 289, 29);
     Label3 = MakeLabel(GroupBox1, "Label3", Tr("バイアス値"), 171, 57, TLabelAnchor::Right, 49);
@@ -143,8 +147,9 @@ TMainForm::TMainForm() {
         Text(Tr("無音部分にノイズが含まれている場合、ノイズの影響を除去するために指定します。")));
     BiasBox->setToolTipDuration(kHintDisplayMs);
     Label4 = MakeLabel(GroupBox1, "Label4", "/32768", 289, 57);
-    SamplingStartButton = MakeButton(GroupBox1, "SamplingStartButton", Tr("サンプリング開始..."), 342,
-                                     18, 137, 25, Tr("設定された条件でサンプリングを行います。"));
+    SamplingStartButton =
+        MakeButton(GroupBox1, "SamplingStartButton", Tr("サンプリング開始..."), 342, 18, 137, 25,
+                   Tr("設定された条件でサンプリングを行います。"));
     SampleSaveButton =
         MakeButton(GroupBox1, "SampleSaveButton", Tr("サンプリングデータ保存..."), 342, 49, 137, 25,
                    Tr("直前にサンプリングしたデータをテキスト形式で保存します。"));
@@ -156,23 +161,24 @@ TMainForm::TMainForm() {
     FFTStartButton = MakeButton(
         GroupBox2, "FFTStartButton", Tr("解析実行"), 16, 24, 129, 25,
         Tr("かんたんモードの場合はサンプリングとスペクトル解析を行います。詳細モードの場合は直前に"
-        "サンプリングされたデータに対してスペクトル解析を行います。"));
+           "サンプリングされたデータに対してスペクトル解析を行います。"));
     FFTStartButton->setDefault(true);
     Label6 = MakeLabel(GroupBox2, "Label6", Tr("窓関数"), 300, 30, TLabelAnchor::Right, 36);
-    WindowFunctionBox =
-        MakeDropDownList(GroupBox2, "WindowFunctionBox", {Tr("矩形窓"), Tr("ハニング窓"), Tr("ハミング窓")},
-                         342, 26, 137, 21, Tr("FFTを実行する際に適用する窓関数を選択します。"));
+    WindowFunctionBox = MakeDropDownList(
+        GroupBox2, "WindowFunctionBox", {Tr("矩形窓"), Tr("ハニング窓"), Tr("ハミング窓")}, 342, 26,
+        137, 21, Tr("FFTを実行する際に適用する窓関数を選択します。"));
     WindowFunctionBox->setCurrentIndex(kHammingWindow);
     SpectrumSaveButton =
         MakeButton(GroupBox2, "SpectrumSaveButton", Tr("スペクトルデータ保存..."), 16, 64, 129, 25,
                    Tr("直前にFFT解析したスペクトルをCSV形式で保存します。"));
     ShowSpectrumViewButton =
-        MakeButton(GroupBox2, "ShowSpectrumViewButton", Tr("スペクトルウィンドウを表示"), 342, 64, 137,
-                   25, Tr("スペクトルウィンドウが閉じているときに再表示します。"));
+        MakeButton(GroupBox2, "ShowSpectrumViewButton", Tr("スペクトルウィンドウを表示"), 342, 64,
+                   137, 25, Tr("スペクトルウィンドウが閉じているときに再表示します。"));
 
     VersionLabel = MakeLabel(this, "VersionLabel", "Version", 8, 349 + more);
     Label5 = MakeLabel(this, "Label5", Tr(kDropInvitation), 163, 349 + more);
-    JumpManualButton = MakeButton(this, "JumpManualButton", Tr("ヘルプ(&H)"), 421, 343 + more, 75, 25);
+    JumpManualButton =
+        MakeButton(this, "JumpManualButton", Tr("ヘルプ(&H)"), 421, 343 + more, 75, 25);
     JumpManualButton->setIcon(style()->standardIcon(QStyle::SP_DialogHelpButton));
 
     QWidget* order[] = {WaveFileBox,

@@ -73,8 +73,8 @@ TSpectrumViewForm::TSpectrumViewForm() {
     int row = 0;
     for (const TRangeRow& r : rows) {
         MakeLabel(this, r.labelName, r.label, 455, r.top);
-        MakeLabel(this, QString("TenLabel%1").arg(row + 1).toUtf8().constData(), Tr("10の"), 525, r.top,
-                  TLabelAnchor::Right, 24);
+        MakeLabel(this, QString("TenLabel%1").arg(row + 1).toUtf8().constData(), Tr("10の"), 525,
+                  r.top, TLabelAnchor::Right, 24);
         *boxes[row] =
             MakeSpinEdit(this, r.boxName, 549, r.top - 5, 44, 22, r.minimum, r.maximum, r.value);
         MakeLabel(this, QString("UnitLabel%1").arg(row + 1).toUtf8().constData(), r.unit, 595,
@@ -90,13 +90,14 @@ TSpectrumViewForm::TSpectrumViewForm() {
     MakeLabel(sizeBox, "Label7", Tr("縦軸"), 16, 52);
     VertSizeBox = MakeSpinEdit(sizeBox, "VertSizeBox", 48, 47, 56, 22, 100, 3000, 630, 10);
     MakeLabel(sizeBox, "Label8", Tr("ピクセル"), 110, 52);
-    AspectAjustButton = MakeButton(
-        sizeBox, "AspectAjustButton", Tr("縦横のスケールを統一"), 19, 75, 126, 25,
-        Tr("縦横のスケールが同一になるように、横軸の大きさに合わせて縦軸の大きさを自動設定します。"));
+    AspectAjustButton =
+        MakeButton(sizeBox, "AspectAjustButton", Tr("縦横のスケールを統一"), 19, 75, 126, 25,
+                   Tr("縦横のスケールが同一になるように、横軸の大きさに合わせて縦軸の大きさを自動設"
+                      "定します。"));
 
-    DrawMethodBox =
-        new TRadioGroup(this, "DrawMethodBox", Tr("描画方法"), {Tr("点"), Tr("折れ線"), Tr("ヒストグラム")}, 2, 455,
-                        255, 164, 58, Tr("スペクトルを描画する方法を選択します。"));
+    DrawMethodBox = new TRadioGroup(this, "DrawMethodBox", Tr("描画方法"),
+                                    {Tr("点"), Tr("折れ線"), Tr("ヒストグラム")}, 2, 455, 255, 164,
+                                    58, Tr("スペクトルを描画する方法を選択します。"));
     DrawMethodBox->SetItemIndex(kDrawHistogram);
 
     QGroupBox* bandBox = MakeGroupBox(this, "GroupBox2", Tr("回帰直線"), 455, 319, 164, 130);
@@ -112,8 +113,8 @@ TSpectrumViewForm::TSpectrumViewForm() {
     RedrawButton->setDefault(true);
     GraphSaveButton = MakeButton(this, "GraphSaveButton", Tr("グラフ保存..."), 492, 502, 91, 25,
                                  Tr("表示されているグラフをPNG画像として保存します。"));
-    CloseButton =
-        MakeButton(this, "CloseButton", Tr("閉じる"), 492, 542, 91, 25, Tr("ウィンドウを閉じます。"));
+    CloseButton = MakeButton(this, "CloseButton", Tr("閉じる"), 492, 542, 91, 25,
+                             Tr("ウィンドウを閉じます。"));
     NoLineLabel = new QLabel(this);
     NoLineLabel->setObjectName("NoLineLabel");
     NoLineLabel->setWordWrap(true);

@@ -392,10 +392,7 @@ TEST(Cli, FailuresSayWhyBeforeAnyLargeAllocation) {
          limit,
          {"WAVファイルを読み込めません。", "25,000,000", Tr("windows"), "263 MB"}},
         {"values", {longSmp}, limit, {"50,000,000", Tr("values"), "513 MB"}},
-        {"short window",
-         {"--mode", "fixed", "--period-ms", "9", slow},
-         "",
-         {"100 Hz", "9 ms"}},
+        {"short window", {"--mode", "fixed", "--period-ms", "9", slow}, "", {"100 Hz", "9 ms"}},
         // Root reads any file, so the run drops to an ordinary user.
         {"permission",
          {locked},
@@ -786,8 +783,7 @@ TEST(CliTrust, ShortRecordingsGiveNullsAndWarningsNotZeros) {
     std::vector<TJson> silentLines = JsonLines(silentRun);
     ASSERT_EQ(silentLines.size(), 1u);
     EXPECT_EQ(silentLines[0]["lambda"].kind, TJson::Null);
-    EXPECT_TRUE(hasWarning(silentLines[0], "silent_spectrum"))
-        << silentRun.out;
+    EXPECT_TRUE(hasWarning(silentLines[0], "silent_spectrum")) << silentRun.out;
 }
 
 TEST(CliTrust, AFileShorterThanItsHeaderIsAnalysedWithAWarning) {
@@ -965,12 +961,11 @@ TEST(CliTrust, SummaryHasOneRowPerFileWithTheSettings) {
         at = end + 2;
     }
     ASSERT_EQ(rows.size(), 3u) << csv;
-    EXPECT_EQ(rows[0],
-              "file,ok,count,period,N,binCount,groups,lambda,lambda_se,lambda_ci95_low,"
-              "lambda_ci95_high,r2,lambda_mean_removed,dfa_alpha,beta_dfa,surrogate_mean,"
-              "surrogate_sd,surrogate_p,warnings,mode,sampling,period_ms,bias,window,"
-              "band_upper,band_lower,surrogates,seed,format,encoding,channels,sample_rate,"
-              "warning_codes");
+    EXPECT_EQ(rows[0], "file,ok,count,period,N,binCount,groups,lambda,lambda_se,lambda_ci95_low,"
+                       "lambda_ci95_high,r2,lambda_mean_removed,dfa_alpha,beta_dfa,surrogate_mean,"
+                       "surrogate_sd,surrogate_p,warnings,mode,sampling,period_ms,bias,window,"
+                       "band_upper,band_lower,surrogates,seed,format,encoding,channels,sample_rate,"
+                       "warning_codes");
     // The name with a comma and quotes is quoted, its quotes doubled.
     std::string quotedName = "\"" + dir.File("pink, \"\"quoted\"\".wav") + "\",";
     ASSERT_EQ(rows[1].rfind(quotedName, 0), 0u) << rows[1];
@@ -987,10 +982,10 @@ TEST(CliTrust, SummaryHasOneRowPerFileWithTheSettings) {
     EXPECT_EQ(std::strtod(fields[7].c_str(), nullptr), report["lambda_se"].number);
     EXPECT_EQ(std::strtod(fields[13].c_str(), nullptr), report["beta_dfa"].number);
     EXPECT_EQ(fields[14], "") << "no surrogates asked for";
-    EXPECT_EQ(std::vector<std::string>(fields.begin() + 18, fields.end()),
-              (std::vector<std::string>{"fixed", "amplitude", "10", "", "hamming", "0", "-40", "0",
-                                        "1", "WAV", "PCM 16-bit", "1", "8000",
-                                        "band_holds_bin_one"}));
+    EXPECT_EQ(
+        std::vector<std::string>(fields.begin() + 18, fields.end()),
+        (std::vector<std::string>{"fixed", "amplitude", "10", "", "hamming", "0", "-40", "0", "1",
+                                  "WAV", "PCM 16-bit", "1", "8000", "band_holds_bin_one"}));
     EXPECT_EQ(rows[2].rfind(missing + ",false,0,", 0), 0u) << rows[2];
     EXPECT_EQ(rows[2].substr(rows[2].size() - 5), ",,,,,") << "no input format for a missing file";
 }
@@ -1098,9 +1093,10 @@ TEST(CliStreams, AFailedStandardOutputExitsOne) {
     };
     for (const std::string& command : commands) {
         EXPECT_EQ(ShellStatus(command + err), 1) << command;
-        EXPECT_NE(ReadFileBytes(dir.File("err"))
-                      .find(TrSubst("cannot write the standard output: %s", {ErrnoMessage(ENOSPC)})),
-                  std::string::npos)
+        EXPECT_NE(
+            ReadFileBytes(dir.File("err"))
+                .find(TrSubst("cannot write the standard output: %s", {ErrnoMessage(ENOSPC)})),
+            std::string::npos)
             << command;
     }
     EXPECT_EQ(ShellStatus(cli + " --json " + Quote(good) + " >/dev/null" + err), 0);
@@ -1351,9 +1347,8 @@ TEST(CliLanguage, MessagesFollowTheLocaleAndTheLanguageOption) {
         for (const std::string& option : c.options) {
             options += " " + option;
         }
-        const std::string run =
-            "env -u LC_ALL -u LC_MESSAGES -u LANG -u LANGUAGE " + std::string(c.environment) + " " +
-            cli + options;
+        const std::string run = "env -u LC_ALL -u LC_MESSAGES -u LANG -u LANGUAGE " +
+                                std::string(c.environment) + " " + cli + options;
         EXPECT_EQ(ShellStatus(run + " /nonexistent.wav 2>" + Quote(dir.File("err"))), 1);
         const std::string err = ReadFileBytes(dir.File("err"));
         EXPECT_NE(err.find("/nonexistent.wav: " + c.expected + " "), std::string::npos)
@@ -1373,8 +1368,7 @@ TEST(CliLanguage, SavedFilesAreTheSameBytesInBothLanguages) {
         const std::string prefix = dir.File(language);
         TRun run = RunCli({"--language", language, "--sampling", "amplitude", "--smp",
                            prefix + ".smp", "--csv", prefix + ".csv", "--spectrum-png",
-                           prefix + "-spectrum.png", "--series-png", prefix + "-series.png",
-                           pink});
+                           prefix + "-spectrum.png", "--series-png", prefix + "-series.png", pink});
         ASSERT_EQ(run.exitCode, 0) << run.err;
         for (const char* suffix : {".smp", ".csv", "-spectrum.png", "-series.png"}) {
             const std::string bytes = ReadFileBytes(prefix + suffix);

@@ -41,10 +41,14 @@ private slots:
         QTest::addColumn<QString>("cancel");
         QTest::addColumn<int>("locale");
         QTest::newRow("ja") << int(TLanguage::Japanese) << "サンプリング開始..."
-                            << "スペクトルウィンドウ" << "サンプリングデータがありません。"
-                            << "情報" << "キャンセル" << int(QLocale::Japanese);
+                            << "スペクトルウィンドウ"
+                            << "サンプリングデータがありません。"
+                            << "情報"
+                            << "キャンセル" << int(QLocale::Japanese);
         QTest::newRow("en") << int(TLanguage::English) << "Start sampling..."
-                            << "Spectrum window" << "There is no sampling data." << "Information"
+                            << "Spectrum window"
+                            << "There is no sampling data."
+                            << "Information"
                             << "Cancel" << int(QLocale::English);
     }
     void windowsBoxesAndQtTextsSpeakTheChosenLanguage() {
@@ -121,10 +125,10 @@ private slots:
         QTest::newRow("en_US") << "en_US.UTF-8" << QStringList{"--help"} << 0 << "Usage:";
         QTest::newRow("de_DE") << "de_DE.UTF-8" << QStringList{"--help"} << 0 << "使い方:";
         QTest::newRow("C") << "C" << QStringList{"--help"} << 0 << "使い方:";
-        QTest::newRow("option en") << "ja_JP.UTF-8" << QStringList{"--language", "en", "--help"}
-                                   << 0 << "Usage:";
-        QTest::newRow("option ja") << "en_US.UTF-8" << QStringList{"--language", "ja", "--help"}
-                                   << 0 << "使い方:";
+        QTest::newRow("option en")
+            << "ja_JP.UTF-8" << QStringList{"--language", "en", "--help"} << 0 << "Usage:";
+        QTest::newRow("option ja")
+            << "en_US.UTF-8" << QStringList{"--language", "ja", "--help"} << 0 << "使い方:";
         QTest::newRow("option fr") << "en_US.UTF-8" << QStringList{"--language", "fr"} << 2
                                    << "zittermark: --language: give ja or en";
     }
@@ -142,9 +146,8 @@ private slots:
         child.start(ZM_GUI_PATH, arguments);
         QVERIFY(child.waitForFinished(30000));
         QCOMPARE(child.exitCode(), exitCode);
-        const QString shown =
-            QString::fromUtf8(exitCode == 0 ? child.readAllStandardOutput()
-                                            : child.readAllStandardError());
+        const QString shown = QString::fromUtf8(exitCode == 0 ? child.readAllStandardOutput()
+                                                              : child.readAllStandardError());
         QVERIFY2(shown.startsWith(start), qPrintable(shown));
     }
 
