@@ -52,11 +52,15 @@ std::string Megabytes(std::uint64_t bytes) {
 }
 
 std::string Grouped(std::uint64_t value) {
-    std::string digits = FormatInt(static_cast<long long>(value));
-    for (std::size_t i = digits.size(); i > 3; i -= 3) {
-        digits.insert(i - 3, ",");
+    const std::string digits = FormatInt(static_cast<long long>(value));
+    std::string grouped;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) {
+            grouped += ',';
+        }
+        grouped += digits[i];
     }
-    return digits;
+    return grouped;
 }
 
 } // namespace
