@@ -6,13 +6,14 @@
 #include "analysis/spectrumstate.h"
 #include "base/busycursor.h"
 #include "base/safefile.h"
+#include "base/translate.h"
 #include "engine/fftunit.h"
 #include "engine/waveanalyze.h"
 #include "engine/wavemath.h"
 
 const char* const kNoSamplingDataMessage =
-    "サンプリングデータがありません。\n先にサンプリングを行ってから実行してください。";
-const char* const kUnreadableWaveMessage = "WAVファイルを読み込めません。";
+    TrMark("サンプリングデータがありません。\n先にサンプリングを行ってから実行してください。");
+const char* const kUnreadableWaveMessage = TrMark("WAVファイルを読み込めません。");
 
 const char* SamplingName(int samplingMode) {
     switch (samplingMode) {
@@ -53,11 +54,13 @@ TSamplingOutcome RunSamplingStep(TWaveAnalyze& series, const std::string& fileNa
                                  int samplingMode, const TSamplingParameters& parameters,
                                  TMessageOwner owner) {
     if (fileName.empty()) {
-        ShowInfoBox("WAVファイルを選択してください。", owner);
+        ShowInfoBox(Tr("WAVファイルを選択してください。"), owner);
         return TSamplingOutcome::NoFileName;
     }
     if (!IsRegularFile(fileName)) {
-        ShowErrorBox("WAVファイルが見つかりません。\n" + InputFileProblem(fileName), owner);
+        ShowErrorBox(std::string(Tr("WAVファイルが見つかりません。")) + "\n" +
+                         InputFileProblem(fileName),
+                     owner);
         return TSamplingOutcome::FileMissing;
     }
     bool sampled;
@@ -86,8 +89,8 @@ TSamplingOutcome RunSamplingStep(TWaveAnalyze& series, const std::string& fileNa
         }
     }
     if (!sampled) {
-        ShowErrorBox(series.problem.empty() ? std::string(kUnreadableWaveMessage)
-                                            : kUnreadableWaveMessage + ("\n" + series.problem),
+        ShowErrorBox(series.problem.empty() ? std::string(Tr(kUnreadableWaveMessage))
+                                            : Tr(kUnreadableWaveMessage) + ("\n" + series.problem),
                      owner);
         return TSamplingOutcome::Unreadable;
     }
@@ -108,8 +111,8 @@ TSpectrumOutcome SpectrumStage(const TSeriesValues& series, const TWaveAnalyze* 
         // An empty series sampled from a file carries why it is empty (no
         // "data" chunk, no frames in it); that is the message's second line.
         const bool why = whole != nullptr && !whole->warnings.empty();
-        ShowInfoBox(why ? kNoSamplingDataMessage + ("\n" + whole->warnings.front())
-                        : std::string(kNoSamplingDataMessage),
+        ShowInfoBox(why ? Tr(kNoSamplingDataMessage) + ("\n" + whole->warnings.front().text)
+                        : std::string(Tr(kNoSamplingDataMessage)),
                     owner);
         return TSpectrumOutcome::NoData;
     }

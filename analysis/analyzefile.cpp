@@ -13,13 +13,14 @@
 #include "analysis/spectrumstate.h"
 #include "base/messagebox.h"
 #include "base/textformat.h"
+#include "base/translate.h"
 #include "engine/fftunit.h"
 #include "engine/waveanalyze.h"
 #include "graph/xygraph.h"
 
 namespace {
 
-const char* const kSaveFailedMessage = "ファイルの保存に失敗しました。";
+const char* const kSaveFailedMessage = TrMark("ファイルの保存に失敗しました。");
 
 void Fail(TFileReport& report, const std::string& text) {
     report.ok = false;
@@ -28,8 +29,8 @@ void Fail(TFileReport& report, const std::string& text) {
 
 // The failed save of `path` with the system's reason, when there is one.
 std::string SaveFailure(const std::string& path, const std::string& reason) {
-    return std::string(kSaveFailedMessage) + " (" + path + (reason.empty() ? "" : ": " + reason) +
-           ")";
+    return std::string(Tr(kSaveFailedMessage)) + " (" + path +
+           (reason.empty() ? "" : ": " + reason) + ")";
 }
 
 void Analyze(const TFileOptions& options, const std::string& file, TResampler resample,
@@ -105,9 +106,9 @@ void Analyze(const TFileOptions& options, const std::string& file, TResampler re
     }
     view.TakeSpectrum(fft.get(), fft->count, dataFraction, fftPeriod, series.period);
     if (series.count > fft->count) {
-        report.warnings.push_back("series of " + std::to_string(series.count) +
-                                  " values decimated to " + std::to_string(fft->count) +
-                                  " with an anti-alias filter");
+        report.warnings.push_back(
+            {"decimated", TrSubst("series of %s values decimated to %s with an anti-alias filter",
+                                  {std::to_string(series.count), std::to_string(fft->count)})});
     }
     report.fftSize = view.fftSize;
     report.binCount = view.binCount;
@@ -132,7 +133,7 @@ void Analyze(const TFileOptions& options, const std::string& file, TResampler re
             Fail(report, SaveFailure(pngPath, drawing.saveError));
         }
     } else if (!pngPath.empty()) {
-        Fail(report, "too few values to draw a spectrum (" + pngPath + " not written)");
+        Fail(report, TrSubst("too few values to draw a spectrum (%s not written)", {pngPath}));
     }
 
     if (!options.csvPath.empty()) {
@@ -331,9 +332,9 @@ TFileReport AnalyzeFile(const TFileOptions& options, const std::string& file, TR
                 c = ' ';
             }
         }
-        if (text == kUnreadableWaveMessage) {
-            text += " (not an audio file any decoder here reads: WAV, AIFF, FLAC, Ogg Vorbis, "
-                    "Opus, MP3, CAF, W64 or RF64)";
+        if (text == Tr(kUnreadableWaveMessage)) {
+            text += Tr(" (not an audio file any decoder here reads: WAV, AIFF, FLAC, Ogg Vorbis, "
+                       "Opus, MP3, CAF, W64 or RF64)");
         }
         report.errors.push_back(text);
     });
@@ -342,7 +343,8 @@ TFileReport AnalyzeFile(const TFileOptions& options, const std::string& file, TR
     } catch (const std::bad_alloc&) {
         // Said in words: the library's own text ("std::bad_alloc") tells a
         // user nothing.
-        Fail(report, "out of memory: the analysis needed more memory than the system could give");
+        Fail(report,
+             Tr("out of memory: the analysis needed more memory than the system could give"));
     } catch (const std::exception& e) {
         Fail(report, e.what());
     }
@@ -406,7 +408,8 @@ std::string ReportJson(const TFileReport& report, bool surrogates) {
     }
     json += ",\"warnings\":[";
     for (std::size_t i = 0; i < report.warnings.size(); ++i) {
-        json += (i ? "," : "") + JsonString(report.warnings[i]);
+        json += std::string(i ? "," : "") + "{\"code\":" + JsonString(report.warnings[i].code) +
+                ",\"text\":" + JsonString(report.warnings[i].text) + "}";
     }
     json += "]";
     if (!report.errors.empty()) {

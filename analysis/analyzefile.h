@@ -38,7 +38,7 @@ struct TFileReport {
     // Lambda of shuffled copies of the series (when surrogates > 0).
     std::optional<double> surrogateMean, surrogateSd, surrogateP;
     // Short notes on how far lambda can be trusted.
-    std::vector<std::string> warnings;
+    std::vector<TWarning> warnings;
     // The audio file sampled (empty for a sample file, or when it could not
     // be read).
     TInputFormat input;

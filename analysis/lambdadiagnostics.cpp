@@ -8,16 +8,17 @@
 
 #include "analysis/spectrumplot.h"
 #include "analysis/spectrumstate.h"
+#include "base/translate.h"
 #include "engine/fftunit.h"
 #include "engine/waveanalyze.h"
 
 const char* const kBandHoldsBinOneWarning =
-    "the band includes bin 1, where the series mean leaks in";
-const char* const kFewGroupsWarning = "fewer than 3 groups in the band: no standard error";
-const char* const kPoorFitWarning = "R² below 0.5: the line fits the groups poorly";
-const char* const kTooShortForDfaWarning = "too short for DFA (fewer than 4 scales)";
-const char* const kSilentSpectrumWarning = "the spectrum is all zero (silent input)";
-const char* const kOverflowedSpectrumWarning = "the spectrum overflowed (values too large)";
+    TrMark("the band includes bin 1, where the series mean leaks in");
+const char* const kFewGroupsWarning = TrMark("fewer than 3 groups in the band: no standard error");
+const char* const kPoorFitWarning = TrMark("R² below 0.5: the line fits the groups poorly");
+const char* const kTooShortForDfaWarning = TrMark("too short for DFA (fewer than 4 scales)");
+const char* const kSilentSpectrumWarning = TrMark("the spectrum is all zero (silent input)");
+const char* const kOverflowedSpectrumWarning = TrMark("the spectrum overflowed (values too large)");
 
 std::optional<double> SpectralLambda(const TSeriesValues& series, int analyzeMode,
                                      int windowFunction, const TSpectrumState& band,
@@ -160,9 +161,9 @@ TLambdaCheck CheckLambda(const double* values, int count, double period, int ana
             positive = positive || p > 0;
         }
         if (!finite) {
-            check.warnings.push_back(kOverflowedSpectrumWarning);
+            check.warnings.push_back({"overflowed_spectrum", Tr(kOverflowedSpectrumWarning)});
         } else if (!positive) {
-            check.warnings.push_back(kSilentSpectrumWarning);
+            check.warnings.push_back({"silent_spectrum", Tr(kSilentSpectrumWarning)});
         }
     }
     if (drawing.hasLine) {
@@ -177,18 +178,18 @@ TLambdaCheck CheckLambda(const double* values, int count, double period, int ana
         check.lambdaMeanRemoved =
             SpectralLambda(lessMean, analyzeMode, windowFunction, view, resample);
         if (drawing.firstBin == 1) {
-            check.warnings.push_back(kBandHoldsBinOneWarning);
+            check.warnings.push_back({"band_holds_bin_one", Tr(kBandHoldsBinOneWarning)});
         }
         if (check.quality && check.quality->r2 < 0.5) {
-            check.warnings.push_back(kPoorFitWarning);
+            check.warnings.push_back({"poor_fit", Tr(kPoorFitWarning)});
         }
     }
     if (check.groups < 3) {
-        check.warnings.push_back(kFewGroupsWarning);
+        check.warnings.push_back({"few_groups", Tr(kFewGroupsWarning)});
     }
     check.dfa = DetrendedFluctuation(values, count);
     if (DfaScales(count).size() < 4) {
-        check.warnings.push_back(kTooShortForDfaWarning);
+        check.warnings.push_back({"too_short_for_dfa", Tr(kTooShortForDfaWarning)});
     }
     return check;
 }

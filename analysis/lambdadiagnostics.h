@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "analysis/analysisrun.h"
+#include "base/warning.h"
 #include "engine/dfa.h"
 #include "engine/leastsquare.h"
 
@@ -73,7 +74,7 @@ struct TLambdaCheck {
     std::optional<TFitQuality> quality;      // three groups or more
     std::optional<double> lambdaMeanRemoved; // when the run has a line
     std::optional<TDfaResult> dfa;           // four scales or more
-    std::vector<std::string> warnings;
+    std::vector<TWarning> warnings;
 };
 
 // The checks for a run on `values` (the sampled series) whose drawing with
@@ -82,7 +83,7 @@ TLambdaCheck CheckLambda(const double* values, int count, double period, int ana
                          int windowFunction, const TSpectrumState& view,
                          const TSpectrumDrawing& drawing, TResampler resample = nullptr);
 
-// The warning texts.
+// The warning texts (source texts; the reports carry their translations).
 extern const char* const kBandHoldsBinOneWarning;
 extern const char* const kFewGroupsWarning;
 extern const char* const kPoorFitWarning;

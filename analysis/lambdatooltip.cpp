@@ -3,6 +3,7 @@
 #include "analysis/spectrumplot.h"
 #include "analysis/spectrumstate.h"
 #include "base/textformat.h"
+#include "base/translate.h"
 
 namespace {
 
@@ -38,13 +39,13 @@ std::string LambdaTooltip(const TSpectrumDrawing& drawing, const TLambdaCheck& c
     } else {
         text = std::string("λ = ") + kAbsent;
     }
-    text += "\n95% 信頼区間  ";
+    text += std::string("\n") + Tr("95% 信頼区間  ");
     // The fit quality and the mean-removed lambda exist only with a line.
     text += quality ? "[" + Fixed3(quality->ciLow) + ", " + Fixed3(quality->ciHigh) + "]" : kAbsent;
-    text += "\n決定係数 R² = ";
+    text += std::string("\n") + Tr("決定係数 R² = ");
     text += quality ? Fixed3(quality->r2) : kAbsent;
-    text += "\nグループ数 k = " + FormatInt(check.groups);
-    text += "\n平均を除いた系列の λ = " + Optional3(check.lambdaMeanRemoved);
+    text += "\n" + TrSubst("グループ数 k = %s", {FormatInt(check.groups)});
+    text += "\n" + TrSubst("平均を除いた系列の λ = %s", {Optional3(check.lambdaMeanRemoved)});
     text += "\nβ_DFA = " + (check.dfa ? Fixed3(check.dfa->beta) : std::string(kAbsent));
     return text;
 }

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "base/textformat.h"
+#include "base/translate.h"
 #include "graph/xygraph.h"
 
 TSamplingDrawing::TSamplingDrawing() = default;
@@ -13,10 +14,10 @@ TSamplingDrawing& TSamplingDrawing::operator=(TSamplingDrawing&&) noexcept = def
 TSamplingStatistics SamplingStatisticsTexts(int count, double period, double average,
                                             double maximum, const std::string& unit) {
     TSamplingStatistics texts;
-    texts.numSample = "総サンプル数：" + FormatInt(count);
-    texts.duration = "長さ：" + FormatFixed(count * period, 3) + "sec";
-    texts.average = "平均値：" + FormatFixed(average, 3) + unit;
-    texts.maximum = "最大値：" + FormatFixed(maximum, 3) + unit;
+    texts.numSample = TrSubst("総サンプル数：%s", {FormatInt(count)});
+    texts.duration = TrSubst("長さ：%ssec", {FormatFixed(count * period, 3)});
+    texts.average = TrSubst("平均値：%s%s", {FormatFixed(average, 3), unit});
+    texts.maximum = TrSubst("最大値：%s%s", {FormatFixed(maximum, 3), unit});
     return texts;
 }
 

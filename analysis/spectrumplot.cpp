@@ -5,6 +5,7 @@
 #include "analysis/pngtext.h"
 #include "analysis/spectrumstate.h"
 #include "base/textformat.h"
+#include "base/translate.h"
 #include "engine/fftunit.h"
 #include "engine/leastsquare.h"
 #include "graph/xygraph.h"
@@ -30,15 +31,15 @@ constexpr int kMarginBottom = 30;
 bool CheckSettings(int flowerBar, int fupperBar, const TSpectrumSettings& settings,
                    TMessageOwner owner) {
     if (!(flowerBar < fupperBar)) {
-        ShowErrorBox("回帰直線の上限周波数は下限周波数より大きくなければなりません。", owner);
+        ShowErrorBox(Tr("回帰直線の上限周波数は下限周波数より大きくなければなりません。"), owner);
         return false;
     }
     if (!(settings.FlowerBox < settings.FupperBox)) {
-        ShowErrorBox("周波数の設定範囲が正しくありません。", owner);
+        ShowErrorBox(Tr("周波数の設定範囲が正しくありません。"), owner);
         return false;
     }
     if (!(settings.PlowerBox < settings.PupperBox)) {
-        ShowErrorBox("パワーの設定範囲が正しくありません。", owner);
+        ShowErrorBox(Tr("パワーの設定範囲が正しくありません。"), owner);
         return false;
     }
     return true;
@@ -201,13 +202,14 @@ std::string NoLineReason(const TSpectrumState& state, const TSpectrumDrawing& dr
     int peakIndex = 0;
     const double peak = state.spectrum->PeakBin(&peakIndex);
     if (!(std::isfinite(peak) && peak > 0)) {
-        return "入力が無音のため（パワーがすべて0）、回帰直線を求められません。";
+        return Tr("入力が無音のため（パワーがすべて0）、回帰直線を求められません。");
     }
     if (drawing.firstBin == 0) {
         // The band's ratios of too few points round to no bin at all.
-        return "スペクトルの点が" + FormatInt(state.binCount) +
-               "個しかないため、回帰直線の範囲に点がありません。";
+        return TrSubst("スペクトルの点が%s個しかないため、回帰直線の範囲に点がありません。",
+                       {FormatInt(state.binCount)});
     }
-    return "回帰直線の範囲に点がないため、回帰直線を求められません。上限・下限周波数を広げてくださ"
-           "い。";
+    return Tr(
+        "回帰直線の範囲に点がないため、回帰直線を求められません。上限・下限周波数を広げてくださ"
+        "い。");
 }

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "base/textformat.h"
+#include "base/translate.h"
 
 int BandPositionForRatio(double ratio) {
     double position = std::floor(std::log10(ratio) * 10 + 0.5);
@@ -25,11 +26,11 @@ double BandRatioForPosition(int position) {
 }
 
 std::string UpperBandLabel(double frequency) {
-    return "上限周波数  " + FormatFixed(frequency, 5) + "Hz";
+    return TrSubst("上限周波数  %sHz", {FormatFixed(frequency, 5)});
 }
 
 std::string LowerBandLabel(double frequency) {
-    return "下限周波数  " + FormatFixed(frequency, 5) + "Hz";
+    return TrSubst("下限周波数  %sHz", {FormatFixed(frequency, 5)});
 }
 
 int BinCountFor(int n, double fraction) {

@@ -10,6 +10,8 @@
 #include <functional>
 #include <string>
 
+#include "base/translate.h"
+
 class TComplexFFT;
 
 // Track bars of the band: positions -50 ... 0, tenths of a decade below the
@@ -92,6 +94,6 @@ private:
 
     int upperBar = kBandBarMinimum;
     int lowerBar = kBandBarMaximum;
-    std::string upperLabel = "上限周波数";
-    std::string lowerLabel = "下限周波数";
+    std::string upperLabel = Tr("上限周波数");
+    std::string lowerLabel = Tr("下限周波数");
 };

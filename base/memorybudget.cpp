@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "base/textformat.h"
+#include "base/translate.h"
 
 namespace {
 
@@ -51,11 +52,15 @@ std::string Megabytes(std::uint64_t bytes) {
 }
 
 std::string Grouped(std::uint64_t value) {
-    std::string digits = FormatInt(static_cast<long long>(value));
-    for (std::size_t i = digits.size(); i > 3; i -= 3) {
-        digits.insert(i - 3, ",");
+    const std::string digits = FormatInt(static_cast<long long>(value));
+    std::string grouped;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) {
+            grouped += ',';
+        }
+        grouped += digits[i];
     }
-    return digits;
+    return grouped;
 }
 
 } // namespace
@@ -120,6 +125,7 @@ std::string MemoryShortfall(std::uint64_t count, const char* what,
     if (!available || needed <= *available) {
         return {};
     }
-    return Grouped(count) + " " + what + " need " + Megabytes(needed) + " MB of memory; " +
-           FormatInt(static_cast<long long>(*available / 1000000)) + " MB are available";
+    return TrSubst("%s %s need %s MB of memory; %s MB are available",
+                   {Grouped(count), Tr(what), Megabytes(needed),
+                    FormatInt(static_cast<long long>(*available / 1000000))});
 }

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <mutex>
 
+#include "base/translate.h"
+
 namespace {
 
 std::mutex presenterMutex;
@@ -34,11 +36,11 @@ void Present(TMessageKind kind, const char* caption, const std::string& text, TM
 } // namespace
 
 void ShowErrorBox(const std::string& text, TMessageOwner owner) {
-    Present(TMessageKind::Error, "エラー", text, owner);
+    Present(TMessageKind::Error, Tr("エラー"), text, owner);
 }
 
 void ShowInfoBox(const std::string& text, TMessageOwner owner) {
-    Present(TMessageKind::Information, "情報", text, owner);
+    Present(TMessageKind::Information, Tr("情報"), text, owner);
 }
 
 TMessagePresenter SetMessagePresenter(TMessagePresenter presenter) {

@@ -11,6 +11,8 @@
 #include <unistd.h>
 #include <vector>
 
+#include "base/translate.h"
+
 namespace {
 
 std::mutex hookMutex;
@@ -109,16 +111,16 @@ bool ResolveLinks(const std::string& path, std::string& target, std::string* err
             return true;
         }
         if (hops >= 40) {
-            return SetError(error, "cannot follow the links of " + path, ELOOP);
+            return SetError(error, TrSubst("cannot follow the links of %s", {path}), ELOOP);
         }
         std::vector<char> buffer(static_cast<std::size_t>(PATH_MAX) + 1);
         ssize_t length = ::readlink(target.c_str(), buffer.data(), buffer.size() - 1);
         if (length < 0) {
-            return SetError(error, "cannot read the link " + target, errno);
+            return SetError(error, TrSubst("cannot read the link %s", {target}), errno);
         }
         std::string next(buffer.data(), static_cast<std::size_t>(length));
         if (next.empty()) {
-            return SetError(error, "cannot follow the empty link " + target, ENOENT);
+            return SetError(error, TrSubst("cannot follow the empty link %s", {target}), ENOENT);
         }
         if (next[0] != '/') {
             std::string folder = FolderOf(target);
@@ -137,20 +139,20 @@ bool WriteInPlace(const std::string& path, std::string_view content, bool regula
                   std::string* error) {
     int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
     if (fd < 0) {
-        return SetError(error, "cannot open " + path, errno);
+        return SetError(error, TrSubst("cannot open %s", {path}), errno);
     }
     int code = WriteAll(fd, content);
-    std::string what = "cannot write " + path;
+    std::string what = TrSubst("cannot write %s", {path});
     if (code == 0 && regular && ::ftruncate(fd, static_cast<off_t>(content.size())) != 0) {
         code = errno;
     }
     if (code == 0 && regular && ::fsync(fd) != 0) {
         code = errno;
-        what = "cannot flush " + path;
+        what = TrSubst("cannot flush %s", {path});
     }
     if (::close(fd) != 0 && code == 0) {
         code = errno;
-        what = "cannot close " + path;
+        what = TrSubst("cannot close %s", {path});
     }
     return code == 0 || SetError(error, what, code);
 }
@@ -215,28 +217,28 @@ TWritableHook SetWritableHook(TWritableHook hook) {
 
 bool WriteFileAtomically(const std::string& path, std::string_view content, std::string* error) {
     if (path.empty()) {
-        return SetError(error, "empty file name", ENOENT);
+        return SetError(error, Tr("empty file name"), ENOENT);
     }
     if (int fd = DescriptorOfName(path); fd >= 0) {
         if (::fcntl(fd, F_GETFL) < 0) {
-            return SetError(error, "cannot write " + path, errno);
+            return SetError(error, TrSubst("cannot write %s", {path}), errno);
         }
         int code = WriteAll(fd, content);
-        return code == 0 || SetError(error, "cannot write " + path, code);
+        return code == 0 || SetError(error, TrSubst("cannot write %s", {path}), code);
     }
     struct stat existing;
     bool exists = ::stat(path.c_str(), &existing) == 0;
     if (!exists && errno != ENOENT) {
-        return SetError(error, "cannot look at " + path, errno);
+        return SetError(error, TrSubst("cannot look at %s", {path}), errno);
     }
     if (exists && S_ISDIR(existing.st_mode)) {
-        return SetError(error, path + " is not a regular file", EISDIR);
+        return SetError(error, TrSubst("%s is not a regular file", {path}), EISDIR);
     }
     if (exists && !S_ISREG(existing.st_mode)) {
         // A device or FIFO takes the content as it comes; renaming a file
         // over it would put a plain file in its place.
         if (!Writable(path)) {
-            return SetError(error, "cannot write " + path, EACCES);
+            return SetError(error, TrSubst("cannot write %s", {path}), EACCES);
         }
         return WriteInPlace(path, content, false, error);
     }
@@ -246,7 +248,7 @@ bool WriteFileAtomically(const std::string& path, std::string_view content, std:
         return false;
     }
     if (exists && !Writable(target)) {
-        return SetError(error, "cannot write " + target, EACCES);
+        return SetError(error, TrSubst("cannot write %s", {target}), EACCES);
     }
     if (exists && existing.st_nlink > 1) {
         // Renaming over one name of a file with several would part it from
@@ -264,7 +266,7 @@ bool WriteFileAtomically(const std::string& path, std::string_view content, std:
             // The file may be written but its folder takes no new name.
             return WriteInPlace(target, content, true, error);
         }
-        return SetError(error, "cannot create a temporary file in " + prefix, code);
+        return SetError(error, TrSubst("cannot create a temporary file in %s", {prefix}), code);
     }
     auto fail = [&](const std::string& what, int code) {
         if (fd >= 0) {
@@ -281,32 +283,32 @@ bool WriteFileAtomically(const std::string& path, std::string_view content, std:
         if (existing.st_uid != ::geteuid() || existing.st_gid != ::getegid()) {
             if (::fchown(fd, existing.st_uid, existing.st_gid) != 0) {
                 if (errno != EPERM) {
-                    return fail("cannot set the owner of " + temp, errno);
+                    return fail(TrSubst("cannot set the owner of %s", {temp}), errno);
                 }
                 // A member of the file's group may still give it that group.
                 if (::fchown(fd, static_cast<uid_t>(-1), existing.st_gid) != 0 && errno != EPERM) {
-                    return fail("cannot set the group of " + temp, errno);
+                    return fail(TrSubst("cannot set the group of %s", {temp}), errno);
                 }
             }
         }
         if (::fchmod(fd, existing.st_mode & 07777) != 0) {
-            return fail("cannot set the mode of " + temp, errno);
+            return fail(TrSubst("cannot set the mode of %s", {temp}), errno);
         }
     }
 
     if (int code = WriteAll(fd, content); code != 0) {
-        return fail("cannot write " + path, code);
+        return fail(TrSubst("cannot write %s", {path}), code);
     }
     if (::fsync(fd) != 0) {
-        return fail("cannot flush " + path, errno);
+        return fail(TrSubst("cannot flush %s", {path}), errno);
     }
     int closed = ::close(fd);
     fd = -1;
     if (closed != 0) {
-        return fail("cannot close " + path, errno);
+        return fail(TrSubst("cannot close %s", {path}), errno);
     }
     if (::rename(temp.c_str(), target.c_str()) != 0) {
-        return fail("cannot replace " + path, errno);
+        return fail(TrSubst("cannot replace %s", {path}), errno);
     }
     return true;
 }
@@ -317,10 +319,10 @@ std::string InputFileProblem(const std::string& name) {
         return ErrnoMessage(errno);
     }
     if (S_ISDIR(info.st_mode)) {
-        return "it is a directory";
+        return Tr("it is a directory");
     }
     if (!S_ISREG(info.st_mode)) {
-        return "it is a device, FIFO or socket, not a file";
+        return Tr("it is a device, FIFO or socket, not a file");
     }
     // The permission is what open(2) says: access(2) would pass anything
     // for root and judge by the real, not the effective, user.

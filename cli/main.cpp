@@ -21,6 +21,7 @@
 #include "base/memorybudget.h"
 #include "base/safefile.h"
 #include "base/stdstreams.h"
+#include "base/translate.h"
 #include "cli/options.h"
 #include "cli/sharedloops.h"
 #include "cli/summary.h"
@@ -83,8 +84,9 @@ int FinishStdout(int status) {
         stdoutError = errno != 0 ? errno : EIO;
     }
     if (stdoutError != 0) {
-        std::fprintf(stderr, "zittermark-cli: cannot write the standard output: %s\n",
-                     ErrnoMessage(stdoutError).c_str());
+        std::fprintf(
+            stderr, "zittermark-cli: %s\n",
+            TrSubst("cannot write the standard output: %s", {ErrnoMessage(stdoutError)}).c_str());
         return status == 0 ? 1 : status;
     }
     return status;
@@ -100,7 +102,8 @@ void PrintReport(const TCliOptions& options, const TFileReport& report) {
         std::fprintf(stderr, "zittermark-cli: %s: %s\n", report.file.c_str(), error.c_str());
     }
     if (!report.ok && report.errors.empty()) {
-        std::fprintf(stderr, "zittermark-cli: %s: analysis failed\n", report.file.c_str());
+        std::fprintf(stderr, "zittermark-cli: %s: %s\n", report.file.c_str(),
+                     Tr("analysis failed"));
     }
 }
 
@@ -118,14 +121,15 @@ std::string PrepareGraphFont(bool graphsAsked) {
     if (available && *available < kFontLookupBytes) {
         DoWithoutFonts();
         if (graphsAsked) {
-            return "out of memory: not enough to load the fonts for the graphs (" +
-                   std::to_string(*available >> 20) + " MB available, " +
-                   std::to_string(kFontLookupBytes >> 20) + " MB needed)";
+            return TrSubst(
+                "out of memory: not enough to load the fonts for the graphs (%s MB "
+                "available, %s MB needed)",
+                {std::to_string(*available >> 20), std::to_string(kFontLookupBytes >> 20)});
         }
         return std::string();
     }
     if (FindFontFace(kGraphFontName) == nullptr && graphsAsked) {
-        return "no font for the graphs' text: install a font (such as fonts-ipafont-gothic)";
+        return Tr("no font for the graphs' text: install a font (such as fonts-ipafont-gothic)");
     }
     return std::string();
 }
@@ -134,12 +138,17 @@ int Run(const std::vector<std::string>& args) {
     std::string error;
     std::optional<TCliOptions> parsed = ParseCliOptions(args, error);
     if (!parsed) {
-        std::fprintf(stderr, "zittermark-cli: %s\nTry 'zittermark-cli --help'.\n", error.c_str());
+        std::fprintf(stderr, "zittermark-cli: %s\n%s\n", error.c_str(),
+                     Tr("Try 'zittermark-cli --help'."));
         return 2;
     }
     const TCliOptions& options = *parsed;
     if (options.help) {
-        std::fputs(kCliUsage, stdout);
+        // Through the writer that keeps the system's reason of a failure: the
+        // Japanese text is longer than the stream's buffer.
+        std::string usage = Tr(kCliUsage);
+        usage.pop_back(); // its last line break, which WriteLine adds back
+        WriteLine(usage);
         return FinishStdout(0);
     }
     if (options.version) {
@@ -224,8 +233,11 @@ int Run(const std::vector<std::string>& args) {
         PrintReport(options, reports[printed]);
         allOk = allOk && reports[printed].ok;
         if (progress && printed + 1 < total) {
-            std::fprintf(stderr, "[%zu/%zu done] %s ...", completed, total,
-                         options.files[printed + 1].c_str());
+            std::fprintf(
+                stderr, "%s",
+                TrSubst("[%s/%s done] %s ...", {std::to_string(completed), std::to_string(total),
+                                                options.files[printed + 1]})
+                    .c_str());
         }
     }
     loops.Stop();
@@ -235,8 +247,9 @@ int Run(const std::vector<std::string>& args) {
     if (!options.summaryPath.empty()) {
         std::string detail;
         if (!WriteFileAtomically(options.summaryPath, SummaryCsv(options, reports), &detail)) {
-            std::fprintf(stderr, "zittermark-cli: %s: cannot write the summary%s%s\n",
-                         options.summaryPath.c_str(), detail.empty() ? "" : ": ", detail.c_str());
+            std::fprintf(stderr, "zittermark-cli: %s: %s%s%s\n", options.summaryPath.c_str(),
+                         Tr("cannot write the summary"), detail.empty() ? "" : ": ",
+                         detail.c_str());
             allOk = false;
         }
     }
@@ -249,24 +262,32 @@ int main(int argc, char** argv) {
     // Numbers are formatted without the C library's locale, but keep the
     // process in the C locale for anything else that might consult it.
     std::setlocale(LC_ALL, "C");
+    // The language of every message, --language first, before anything can
+    // go wrong; a wrong value is refused by the option parser, in the
+    // locale's language.
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    UseLanguage(LanguageOption(args).value_or(LanguageFromEnvironment()));
+    // Translated now: when memory runs out there may be none left to look it
+    // up.
+    static const char* const outOfMemory = Tr("zittermark-cli: out of memory\n");
     // With the address space nearly full from the start, even the exception
     // that reports a failed allocation cannot be allocated, and the runtime
     // terminates with no exception in flight. That is still out of memory:
     // say so and exit 1 rather than abort. Anything else keeps the abort.
     std::set_terminate([] {
         if (!std::current_exception()) {
-            std::fputs("zittermark-cli: out of memory\n", stderr);
+            std::fputs(outOfMemory, stderr);
             std::_Exit(1);
         }
         std::abort();
     });
     OpenMissingStandardDescriptors();
     try {
-        return Run(std::vector<std::string>(argv + 1, argv + argc));
+        return Run(args);
     } catch (const std::bad_alloc&) {
         // Each file's analysis reports its own; this is what is left (the
         // options, the reports, the summary).
-        std::fputs("zittermark-cli: out of memory\n", stderr);
+        std::fputs(outOfMemory, stderr);
         return 1;
     }
 }

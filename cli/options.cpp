@@ -7,8 +7,9 @@
 #include "analysis/analysisrun.h"
 #include "base/samefile.h"
 #include "base/textformat.h"
+#include "base/translate.h"
 
-const char* const kCliUsage =
+const char* const kCliUsage = TrMark(
     R"(Usage: zittermark-cli [options] FILE...
 
 Analyses the fluctuation spectrum of each FILE, an audio file (WAV of any
@@ -58,6 +59,8 @@ dfa_alpha, beta_dfa, warnings):
                               surrogate_mean, surrogate_sd and the rank surrogate_p
   --seed S                    copy m is shuffled with seed S + m, 0-9223372036854775807
                               (default 1)
+  --language ja|en            language of the messages (default: from the locale;
+                              Japanese unless it is English)
   --help, --version
 With several FILEs, output paths must contain {name}, replaced by each input's
 base name without its extension. No output may be an input, another output
@@ -67,7 +70,7 @@ regression line (lambda none) is a warning, not a failure. 1 if any file
 failed or a requested output could not be made: a save that failed, a
 --spectrum-png of a recording too short for a spectrum, a write to the
 standard output that failed. 2 for a usage error.
-)";
+)");
 
 namespace {
 
@@ -78,7 +81,7 @@ struct TArgs {
 
     bool Next(const std::string& option, std::string& value) {
         if (pos >= args.size()) {
-            error = option + " needs a value";
+            error = TrSubst("%s needs a value", {option});
             return false;
         }
         value = args[pos++];
@@ -92,12 +95,12 @@ struct TArgs {
         }
         std::optional<long long> value = ParseInteger(text);
         if (!value) {
-            error = option + ": '" + text + "' is not a whole number";
+            error = TrSubst("%s: '%s' is not a whole number", {option, text});
             return false;
         }
         if (*value < minimum || *value > maximum) {
-            error = option + ": " + text + " is outside " + FormatInt(minimum) + " ... " +
-                    FormatInt(maximum);
+            error = TrSubst("%s: %s is outside %s ... %s",
+                            {option, text, FormatInt(minimum), FormatInt(maximum)});
             return false;
         }
         out = static_cast<int>(*value);
@@ -111,7 +114,7 @@ struct TArgs {
         }
         auto found = std::find(names.begin(), names.end(), text);
         if (found == names.end()) {
-            error = option + ": '" + text + "' is not one of";
+            error = TrSubst("%s: '%s' is not one of", {option, text});
             for (const std::string& name : names) {
                 error += " " + name;
             }
@@ -179,16 +182,30 @@ std::optional<std::string> FindOutputClash(const TCliOptions& options) {
         }
         for (const TNamedPath& input : inputs) {
             if (SamePath(outputs[i], input)) {
-                return outputs[i].shown + " would replace the input " + input.shown;
+                return TrSubst("%s would replace the input %s", {outputs[i].shown, input.shown});
             }
         }
         for (std::size_t j = 0; j < i; ++j) {
             if (SamePath(outputs[i], outputs[j])) {
-                return outputs[i].shown + " and " + outputs[j].shown + " would write one file";
+                return TrSubst("%s and %s would write one file",
+                               {outputs[i].shown, outputs[j].shown});
             }
         }
     }
     return std::nullopt;
+}
+
+std::optional<TLanguage> LanguageOption(const std::vector<std::string>& args) {
+    std::optional<TLanguage> chosen;
+    for (std::size_t i = 0; i < args.size() && args[i] != "--"; ++i) {
+        if (args[i] == "--language" && i + 1 < args.size()) {
+            if (args[i + 1] == "ja" || args[i + 1] == "en") {
+                chosen = ParseLanguage(args[i + 1]);
+            }
+            ++i;
+        }
+    }
+    return chosen;
 }
 
 std::optional<TCliOptions> ParseCliOptions(const std::vector<std::string>& args,
@@ -213,6 +230,10 @@ std::optional<TCliOptions> ParseCliOptions(const std::vector<std::string>& args,
             options.help = true;
         } else if (arg == "--version") {
             options.version = true;
+        } else if (arg == "--language") {
+            // Applied before parsing (LanguageOption); here it is checked.
+            int language = 0;
+            ok = in.Choice(arg, {"ja", "en"}, language);
         } else if (arg == "--mode") {
             int mode = 0;
             ok = in.Choice(arg, {"easy", "fixed"}, mode);
@@ -242,14 +263,14 @@ std::optional<TCliOptions> ParseCliOptions(const std::vector<std::string>& args,
             ok = in.Int(arg, -4, 4, options.spectrum.FlowerBox) &&
                  in.Int(arg, -4, 4, options.spectrum.FupperBox);
             if (ok && options.spectrum.FlowerBox >= options.spectrum.FupperBox) {
-                error = "--freq-range: LO must be below HI";
+                error = Tr("--freq-range: LO must be below HI");
                 ok = false;
             }
         } else if (arg == "--power-range") {
             ok = in.Int(arg, -10, 10, options.spectrum.PlowerBox) &&
                  in.Int(arg, -10, 10, options.spectrum.PupperBox);
             if (ok && options.spectrum.PlowerBox >= options.spectrum.PupperBox) {
-                error = "--power-range: LO must be below HI";
+                error = Tr("--power-range: LO must be below HI");
                 ok = false;
             }
         } else if (arg == "--size") {
@@ -281,7 +302,7 @@ std::optional<TCliOptions> ParseCliOptions(const std::vector<std::string>& args,
             if (ok) {
                 std::optional<long long> value = ParseInteger(text);
                 if (!value || *value < 0) {
-                    error = arg + ": '" + text + "' is not a whole number from 0";
+                    error = TrSubst("%s: '%s' is not a whole number from 0", {arg, text});
                     ok = false;
                 } else {
                     options.seed = static_cast<std::uint64_t>(*value);
@@ -290,11 +311,11 @@ std::optional<TCliOptions> ParseCliOptions(const std::vector<std::string>& args,
         } else if (arg == "--summary") {
             ok = in.Next(arg, options.summaryPath);
             if (ok && options.summaryPath.empty()) {
-                error = arg + " needs a file name";
+                error = TrSubst("%s needs a file name", {arg});
                 ok = false;
             }
         } else {
-            error = "unknown option " + arg;
+            error = TrSubst("unknown option %s", {arg});
             ok = false;
         }
         if (!ok) {
@@ -305,7 +326,7 @@ std::optional<TCliOptions> ParseCliOptions(const std::vector<std::string>& args,
         return options;
     }
     if (options.files.empty()) {
-        error = "no input file";
+        error = Tr("no input file");
         return std::nullopt;
     }
 
@@ -314,34 +335,34 @@ std::optional<TCliOptions> ParseCliOptions(const std::vector<std::string>& args,
     if (options.analyzeMode == 0 && anyWave) {
         // The easy mode fixes these; accepting them would silently ignore them.
         if (periodGiven || biasGiven) {
-            error = "--period-ms and --bias need --mode fixed";
+            error = Tr("--period-ms and --bias need --mode fixed");
             return std::nullopt;
         }
         if (windowGiven) {
-            error = "--window needs --mode fixed for WAV files (the easy mode uses hamming)";
+            error = Tr("--window needs --mode fixed for WAV files (the easy mode uses hamming)");
             return std::nullopt;
         }
         if (options.bandUpper || options.bandLower) {
-            error = "--band-upper and --band-lower need --mode fixed for WAV files (the easy "
-                    "mode resets the band to the whole spectrum)";
+            error = Tr("--band-upper and --band-lower need --mode fixed for WAV files (the easy "
+                       "mode resets the band to the whole spectrum)");
             return std::nullopt;
         }
     }
     if (!anyWave && (periodGiven || biasGiven || samplingGiven)) {
         // Sample files hold a series already sampled; these would be ignored.
-        error = "--period-ms, --bias and --sampling apply to WAV files only (sample files are "
-                "analysed as they are)";
+        error = Tr("--period-ms, --bias and --sampling apply to WAV files only (sample files "
+                   "are analysed as they are)");
         return std::nullopt;
     }
     if ((options.samplingMode == kAmplitudeSampling || options.samplingMode == kPitchSampling) &&
         biasGiven) {
-        error = "--bias applies to --sampling frequency and fine-frequency only";
+        error = Tr("--bias applies to --sampling frequency and fine-frequency only");
         return std::nullopt;
     }
     int upper = options.bandUpper.value_or(0);
     int lower = options.bandLower.value_or(-40);
     if (lower >= upper) {
-        error = "--band-lower must be below --band-upper";
+        error = Tr("--band-lower must be below --band-upper");
         return std::nullopt;
     }
 
@@ -349,7 +370,7 @@ std::optional<TCliOptions> ParseCliOptions(const std::vector<std::string>& args,
         for (const std::string* path : {&options.smpPath, &options.csvPath,
                                         &options.spectrumPngPath, &options.seriesPngPath}) {
             if (!path->empty() && path->find("{name}") == std::string::npos) {
-                error = "with several files, output path '" + *path + "' needs {name}";
+                error = TrSubst("with several files, output path '%s' needs {name}", {*path});
                 return std::nullopt;
             }
         }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "analysis/fileoptions.h"
+#include "base/translate.h"
 
 // The options of one run: the analysis of each file, and how the run reports.
 struct TCliOptions : TFileOptions {
@@ -18,6 +19,9 @@ struct TCliOptions : TFileOptions {
     bool help = false;
     bool version = false;
 };
+
+// The language --language asks for (its last valid value before "--"), if any.
+std::optional<TLanguage> LanguageOption(const std::vector<std::string>& args);
 
 // Parses argv[1 ...]. Returns the options, or nullopt with a message in
 // `error` for a usage error (unknown option, missing or out-of-range value,

@@ -79,7 +79,8 @@ std::string SummaryCsv(const TCliOptions& options, const std::vector<TFileReport
                            "format",
                            "encoding",
                            "channels",
-                           "sample_rate"});
+                           "sample_rate",
+                           "warning_codes"});
     const bool fixed = options.analyzeMode != 0;
     for (const TFileReport& report : reports) {
         const bool sampleFile = IsSampleFileName(report.file);
@@ -87,8 +88,10 @@ std::string SummaryCsv(const TCliOptions& options, const std::vector<TFileReport
         // period, level and window; a sample file is not sampled at all.
         const bool easy = !fixed && !sampleFile;
         std::string warnings;
+        std::string codes;
         for (std::size_t i = 0; i < report.warnings.size(); ++i) {
-            warnings += (i ? "; " : "") + report.warnings[i];
+            warnings += (i ? "; " : "") + report.warnings[i].text;
+            codes += (i ? " " : "") + report.warnings[i].code;
         }
         const char* windows[] = {"rect", "hanning", "hamming"};
         csv += Row({report.file,
@@ -125,7 +128,8 @@ std::string SummaryCsv(const TCliOptions& options, const std::vector<TFileReport
                     report.input.container,
                     report.input.encoding,
                     report.input.channels > 0 ? FormatInt(report.input.channels) : "",
-                    report.input.channels > 0 ? FormatInt(report.input.sampleRateHz) : ""},
+                    report.input.channels > 0 ? FormatInt(report.input.sampleRateHz) : "",
+                    codes},
                    true);
     }
     return csv;

@@ -12,7 +12,8 @@
 // Fields are separated by "," and rows end in CR LF; a field holding a comma,
 // a quote, CR or LF is quoted with its quotes doubled. Numbers are the
 // shortest texts that read back as the same double, with "."; absent values
-// are empty fields; warnings are joined by "; ".
+// are empty fields; warnings are joined by "; ", their codes (last column) by
+// spaces.
 std::string SummaryCsv(const TCliOptions& options, const std::vector<TFileReport>& reports);
 
 // One CSV field as above.

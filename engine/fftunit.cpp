@@ -5,6 +5,7 @@
 
 #include "base/safefile.h"
 #include "base/textformat.h"
+#include "base/translate.h"
 
 static_assert(sizeof(Complex) == 2 * sizeof(double) && std::is_standard_layout_v<Complex>,
               "the kernel views an array of Complex as interleaved doubles");
@@ -418,7 +419,7 @@ bool TComplexFFT::SaveCsv(const std::string& fileName, double fftPeriod, double 
     std::string text = CsvText(fftPeriod, dataFraction);
     if (text.empty()) {
         if (error) {
-            *error = "the spectrum cannot be written with these settings";
+            *error = Tr("the spectrum cannot be written with these settings");
         }
         return false;
     }

@@ -7,6 +7,8 @@
 #include <dlfcn.h>
 #include <type_traits>
 
+#include "base/translate.h"
+
 namespace {
 
 // The library is opened on first use rather than linked: it brings a long
@@ -47,7 +49,7 @@ struct TAubio {
         bind(newVector, "new_fvec");
         bind(deleteVector, "del_fvec");
         if (!all) {
-            problem = "libaubio.so.5 lacks the pitch functions";
+            problem = Tr("libaubio.so.5 lacks the pitch functions");
             handle = nullptr;
         }
     }
@@ -85,11 +87,11 @@ TPitchTracker::TPitchTracker(int windowFrames, int rate, const TPitchSettings& s
     : state(std::make_unique<TState>()) {
     const TAubio& aubio = Aubio();
     if (!aubio.handle) {
-        problem = "the pitch detection library cannot be loaded: " + aubio.problem;
+        problem = TrSubst("the pitch detection library cannot be loaded: %s", {aubio.problem});
         return;
     }
     if (windowFrames < 1 || rate < 1) {
-        problem = "the pitch detection needs a window of at least one frame";
+        problem = Tr("the pitch detection needs a window of at least one frame");
         return;
     }
     // The buffer holds the latest `bufferWindows` windows; each call hands
@@ -105,8 +107,8 @@ TPitchTracker::TPitchTracker(int windowFrames, int rate, const TPitchSettings& s
     state->pitch = aubio.newPitch(settings.method.c_str(), buffer,
                                   static_cast<uint_t>(windowFrames), static_cast<uint_t>(rate));
     if (!state->pitch) {
-        problem = "the pitch detection cannot work on windows of " + std::to_string(windowFrames) +
-                  " frames";
+        problem = TrSubst("the pitch detection cannot work on windows of %s frames",
+                          {std::to_string(windowFrames)});
         return;
     }
     aubio.setUnit(state->pitch, "Hz");

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <sndfile.h>
 
+#include "base/translate.h"
+
 // The decoder reads through these callbacks from the caller's stream, so a
 // file on disk and bytes in memory take the same path.
 struct TSoundFileIo {
@@ -182,7 +184,7 @@ bool TSoundFile::Open(std::istream& in, std::string& problem) {
     in.seekg(0, std::ios::end);
     const std::streamoff end = in.tellg();
     if (!in || end < 0) {
-        problem = "the file's size cannot be read";
+        problem = Tr("the file's size cannot be read");
         return false;
     }
     streamSize = end;
@@ -202,15 +204,15 @@ bool TSoundFile::Open(std::istream& in, std::string& problem) {
     }
     handle = sound;
     if (info.channels < 1 || info.channels > 65535) {
-        problem = std::to_string(info.channels) + " channels";
+        problem = TrSubst("%s channels", {std::to_string(info.channels)});
         return false;
     }
     if (info.samplerate < 1) {
-        problem = "sample rate " + std::to_string(info.samplerate) + " Hz";
+        problem = TrSubst("sample rate %s Hz", {std::to_string(info.samplerate)});
         return false;
     }
     if (info.frames == SF_COUNT_MAX) {
-        problem = "the decoder cannot tell the length of the data";
+        problem = Tr("the decoder cannot tell the length of the data");
         return false;
     }
     if (info.frames < 0 || static_cast<uint64_t>(info.frames) > UINT32_MAX) {
@@ -274,9 +276,9 @@ void TSoundFile::Fail(std::string& problem, const std::string& what) {
 
 void TSoundFile::DecoderStopped(bool shortRead, std::string& problem) {
     if (shortRead && sf_error(Handle(handle)) != SF_ERR_NO_ERROR) {
-        Fail(problem, "データの途中で読み込みに失敗しました(" + std::to_string(position) + " / " +
-                          std::to_string(frames) + "フレーム目、" + sf_strerror(Handle(handle)) +
-                          ")。");
+        Fail(problem, TrSubst("データの途中で読み込みに失敗しました(%s / %sフレーム目、%s)。",
+                              {std::to_string(position), std::to_string(frames),
+                               sf_strerror(Handle(handle))}));
     }
 }
 
@@ -301,8 +303,8 @@ unsigned TSoundFile::ReadFrames(float* out, unsigned n, std::string& problem) {
             }
             if (!std::isfinite(sum)) {
                 position += static_cast<uint64_t>(i);
-                Fail(problem, "frame " + std::to_string(position) +
-                                  " holds a sample that is not a finite number");
+                Fail(problem, TrSubst("frame %s holds a sample that is not a finite number",
+                                      {std::to_string(position)}));
                 return total + static_cast<unsigned>(i);
             }
             out[total + i] = static_cast<float>(sum / static_cast<double>(width));

@@ -20,6 +20,7 @@
 #include "base/messagebox.h"
 #include "base/safefile.h"
 #include "base/textformat.h"
+#include "base/translate.h"
 #include "engine/finecrossings.h"
 #include "engine/pitchtracker.h"
 #include "engine/wavefile.h"
@@ -232,7 +233,7 @@ struct TSampledSeries {
     std::unique_ptr<double[]> values;
     int count = 0;
     double period = 0.0;
-    std::vector<std::string> warnings;
+    std::vector<TWarning> warnings;
     TInputFormat input;
 };
 
@@ -306,21 +307,21 @@ std::optional<TSampledSeries> SampleWindows(const std::string& name, double requ
     const int32_t rate = wave.format.sampleRate;
     const int64_t windowFrames = TWaveAnalyze::WindowLength(rate, requestedPeriod);
     if (windowFrames < 1) {
-        problem = "sample rate " + FormatInt(rate) + " Hz gives 0 frames per " +
-                  Milliseconds(requestedPeriod) + " ms window";
+        problem = TrSubst("sample rate %s Hz gives 0 frames per %s ms window",
+                          {FormatInt(rate), Milliseconds(requestedPeriod)});
         return std::nullopt;
     }
     const uint64_t frames = wave.frameCount;
     const uint64_t window = static_cast<uint64_t>(windowFrames);
     const uint64_t windows = frames / window + (frames % window != 0 ? 1 : 0);
     if (windows > static_cast<uint64_t>(INT_MAX)) {
-        problem = FormatInt(static_cast<long long>(windows)) +
-                  " windows, more than the 2147483647 a series can hold";
+        problem = TrSubst("%s windows, more than the 2147483647 a series can hold",
+                          {FormatInt(static_cast<long long>(windows))});
         return std::nullopt;
     }
     // Refused with the figures before the series is allocated, rather than
     // failing once the analysis has taken what the machine had.
-    const std::string shortfall = MemoryShortfall(windows, "windows", AvailableMemoryNow());
+    const std::string shortfall = MemoryShortfall(windows, TrMark("windows"), AvailableMemoryNow());
     if (!shortfall.empty()) {
         problem = shortfall;
         return std::nullopt;
@@ -329,9 +330,11 @@ std::optional<TSampledSeries> SampleWindows(const std::string& name, double requ
     TSampledSeries result;
     // A file without samples gives an empty series; these say why.
     if (frames == 0) {
-        result.warnings.push_back(wave.Decoded()      ? "the file holds no frames"
-                                  : wave.hasDataChunk ? "the \"data\" chunk holds no frames"
-                                                      : "the file has no \"data\" chunk");
+        result.warnings.push_back(
+            wave.Decoded() ? TWarning{"no_frames", Tr("the file holds no frames")}
+            : wave.hasDataChunk
+                ? TWarning{"empty_data_chunk", Tr("the \"data\" chunk holds no frames")}
+                : TWarning{"no_data_chunk", Tr("the file has no \"data\" chunk")});
     }
     result.input = {wave.ContainerName(), wave.EncodingName(), wave.Channels(), rate};
     result.count = static_cast<int>(windows);
@@ -343,7 +346,7 @@ std::optional<TSampledSeries> SampleWindows(const std::string& name, double requ
             result.values = std::make_unique<double[]>(windows);
         }
     } catch (const std::bad_alloc&) {
-        problem = "out of memory";
+        problem = Tr("out of memory");
         return std::nullopt;
     }
     double* values = result.values.get();
@@ -435,7 +438,7 @@ std::optional<TSampledSeries> SampleWindows(const std::string& name, double requ
             }
         }
     } catch (const std::bad_alloc&) {
-        problem = "out of memory";
+        problem = Tr("out of memory");
         return std::nullopt;
     }
     if (wave.ReadFailed()) {
@@ -456,23 +459,30 @@ std::optional<TSampledSeries> SampleWindows(const std::string& name, double requ
             result.values = reached > 0 ? std::move(kept) : nullptr;
             result.count = static_cast<int>(reached);
         }
-        result.warnings.push_back("the decoder gave " + std::to_string(decoded) + " of the " +
-                                  std::to_string(frames) + " frames it announced");
+        result.warnings.push_back(
+            {"decoder_shortfall", TrSubst("the decoder gave %s of the %s frames it announced",
+                                          {std::to_string(decoded), std::to_string(frames)})});
     } else if (wave.declaredFrames > wave.frameCount) {
-        result.warnings.push_back("the file holds " + std::to_string(wave.frameCount) + " of " +
-                                  std::to_string(wave.declaredFrames) +
-                                  " frames its header declares");
+        result.warnings.push_back(
+            {"short_data",
+             TrSubst("the file holds %s of %s frames its header declares",
+                     {std::to_string(wave.frameCount), std::to_string(wave.declaredFrames)})});
     }
     if (fillsGaps && result.count > 0) {
         const int64_t filled = FillFromPrevious(result.values.get(), result.count);
         // A few gaps are the pauses of any recording; more say the measure
         // is unreliable here.
         if (filled * 20 > result.count) {
+            const std::string share =
+                FormatFixed(100.0 * static_cast<double>(filled) / result.count, 1);
             result.warnings.push_back(
-                FormatInt(filled) + " of " + FormatInt(result.count) + " windows (" +
-                FormatFixed(100.0 * static_cast<double>(filled) / result.count, 1) + " %) had no " +
-                (rule == TSamplingRule::Pitch ? "pitch" : "three crossings") +
-                " and took the value of the window before them");
+                {"gaps_filled",
+                 Subst(rule == TSamplingRule::Pitch
+                           ? Tr("%s of %s windows (%s %%) had no pitch and took the value of the "
+                                "window before them")
+                           : Tr("%s of %s windows (%s %%) had no three crossings and took the "
+                                "value of the window before them"),
+                       {FormatInt(filled), FormatInt(result.count), share})});
         }
     }
     wave.Close();
@@ -490,9 +500,9 @@ constexpr std::string_view kPeriodTitleCp932 =
     "\x83\x54\x83\x93\x83\x76\x83\x8A\x83\x93\x83\x4F\x8E\xFC\x8A\xFA";
 constexpr std::string_view kPeriodTitleUtf8 = "サンプリング周期";
 
-const char* const kOpenFailed = "ファイルのオープンに失敗しました。";
-const char* const kBadFormat = "ファイルの形式が正しくありません。";
-const char* const kCountMismatch = "サンプルの数が一致しません。";
+const char* const kOpenFailed = TrMark("ファイルのオープンに失敗しました。");
+const char* const kBadFormat = TrMark("ファイルの形式が正しくありません。");
+const char* const kCountMismatch = TrMark("サンプルの数が一致しません。");
 
 bool IsBlankOrControl(char c) {
     return static_cast<unsigned char>(c) <= 0x20;
@@ -660,13 +670,14 @@ bool Fail(const std::string& message) {
 
 // The format message with the number of the line at fault.
 std::string LineFault(uint64_t line) {
-    return std::string(kBadFormat) + "(" + FormatInt(static_cast<long long>(line)) + "行目)";
+    return std::string(Tr(kBadFormat)) +
+           TrSubst("(%s行目)", {FormatInt(static_cast<long long>(line))});
 }
 
 // The format message naming the line and the field that is wrong.
 std::string FieldFault(uint64_t line, const char* field) {
-    return std::string(kBadFormat) + "(" + FormatInt(static_cast<long long>(line)) + "行目、" +
-           field + ")";
+    return std::string(Tr(kBadFormat)) +
+           TrSubst("(%s行目、%s)", {FormatInt(static_cast<long long>(line)), Tr(field)});
 }
 
 bool IsAscii(std::string_view text) {
@@ -835,8 +846,8 @@ std::string TWaveAnalyze::SaveProblem() const {
     // would make a file that no load accepts.
     std::optional<double> written = ParseDecimal(FormatFixed(period, 6));
     if (!written || !std::isfinite(*written) || !(*written > 0.0)) {
-        return "サンプリング周期が短すぎるため、サンプルファイルに保存できません。"
-               "(0.0000005秒以上が必要です)";
+        return Tr("サンプリング周期が短すぎるため、サンプルファイルに保存できません。"
+                  "(0.0000005秒以上が必要です)");
     }
     return std::string();
 }
@@ -858,13 +869,13 @@ bool TWaveAnalyze::LoadFromFile(const std::string& name) {
     // folder or a device cannot be opened as a sample file.
     const std::string cause = InputFileProblem(name);
     if (!cause.empty()) {
-        return Fail(std::string(kOpenFailed) + "(" + cause + ")");
+        return Fail(std::string(Tr(kOpenFailed)) + "(" + cause + ")");
     }
     std::error_code error;
     const std::uintmax_t size = std::filesystem::file_size(name, error);
     std::ifstream in(name, std::ios::binary);
     if (error || !in) {
-        return Fail(kOpenFailed);
+        return Fail(Tr(kOpenFailed));
     }
     return LoadFromStream(in, size);
 }
@@ -879,7 +890,7 @@ bool TWaveAnalyze::LoadFromStream(std::istream& stream, std::uint64_t streamSize
     }
     if (line.find(kPeriodTitleCp932) == std::string::npos &&
         line.find(kPeriodTitleUtf8) == std::string::npos) {
-        return Fail(FieldFault(1, "見出し「サンプリング周期」がありません"));
+        return Fail(FieldFault(1, TrMark("見出し「サンプリング周期」がありません")));
     }
 
     // Everything is parsed into temporaries and committed at the end, so a
@@ -890,7 +901,7 @@ bool TWaveAnalyze::LoadFromStream(std::istream& stream, std::uint64_t streamSize
     }
     std::vector<TCommaField> fields = SplitCommaText(line);
     if (fields.size() < 3) {
-        return Fail(FieldFault(2, "周期、サンプル数、単位の3項目が必要です"));
+        return Fail(FieldFault(2, TrMark("周期、サンプル数、単位の3項目が必要です")));
     }
     // "2 56" between commas is not the count 2 and the unit "56".
     if (FieldHasSeveralTokens(fields, 3)) {
@@ -899,11 +910,11 @@ bool TWaveAnalyze::LoadFromStream(std::istream& stream, std::uint64_t streamSize
     std::optional<double> newPeriod = ParseDecimal(fields[0].text);
     // Later stages divide by the period.
     if (!newPeriod || !std::isfinite(*newPeriod) || !(*newPeriod > 0.0)) {
-        return Fail(FieldFault(2, "サンプリング周期"));
+        return Fail(FieldFault(2, TrMark("サンプリング周期")));
     }
     std::optional<long long> newCount = ParseInteger(fields[1].text);
     if (!newCount || *newCount < 0 || *newCount > INT_MAX) {
-        return Fail(FieldFault(2, "サンプル数"));
+        return Fail(FieldFault(2, TrMark("サンプル数")));
     }
     std::optional<std::string> newUnit = UnitFromFile(fields[2].text);
     if (!newUnit) {
@@ -915,7 +926,7 @@ bool TWaveAnalyze::LoadFromStream(std::istream& stream, std::uint64_t streamSize
         return Fail(LineFault(reader.LineNumber()));
     }
     if (line.find("Samples") == std::string::npos) {
-        return Fail(FieldFault(3, "見出し「Samples」がありません"));
+        return Fail(FieldFault(3, TrMark("見出し「Samples」がありません")));
     }
 
     // Every value takes at least one byte, so a count beyond the size of the
@@ -923,22 +934,22 @@ bool TWaveAnalyze::LoadFromStream(std::istream& stream, std::uint64_t streamSize
     // lines run out before is a count mismatch.
     const uint64_t declared = static_cast<uint64_t>(*newCount);
     if (declared > streamSize) {
-        return Fail(FieldFault(2, "サンプル数がファイルの大きさを超えています"));
+        return Fail(FieldFault(2, TrMark("サンプル数がファイルの大きさを超えています")));
     }
-    const std::string shortfall = MemoryShortfall(declared, "values", AvailableMemoryNow());
+    const std::string shortfall = MemoryShortfall(declared, TrMark("values"), AvailableMemoryNow());
     if (!shortfall.empty()) {
-        return Fail(std::string(kOpenFailed) + "(" + shortfall + ")");
+        return Fail(std::string(Tr(kOpenFailed)) + "(" + shortfall + ")");
     }
     std::unique_ptr<double[]> newValues;
     if (declared > 0) {
         newValues.reset(new (std::nothrow) double[declared]);
         if (!newValues) {
-            return Fail(std::string(kOpenFailed) + "(out of memory)");
+            return Fail(std::string(Tr(kOpenFailed)) + "(" + Tr("out of memory") + ")");
         }
     }
     for (uint64_t i = 0; i < declared; ++i) {
         if (!reader.Read(line)) {
-            return Fail(kCountMismatch);
+            return Fail(Tr(kCountMismatch));
         }
         if (reader.TooLong()) {
             return Fail(LineFault(reader.LineNumber()));
@@ -946,7 +957,7 @@ bool TWaveAnalyze::LoadFromStream(std::istream& stream, std::uint64_t streamSize
         std::optional<double> value = ParseDecimal(line);
         // An overflowing value would spread infinities through the spectrum.
         if (!value || !std::isfinite(*value)) {
-            return Fail(FieldFault(reader.LineNumber(), "サンプル値"));
+            return Fail(FieldFault(reader.LineNumber(), TrMark("サンプル値")));
         }
         newValues[i] = *value;
     }

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "base/warning.h"
+
 // What a sampling read: the file's container ("WAV", "FLAC", ...), its
 // sample encoding ("PCM 16-bit", "Vorbis", ...), channels and sample rate.
 struct TInputFormat {
@@ -103,7 +105,7 @@ public:
     std::string problem;
     // What the last sampling or load found worth telling beside the series
     // (a WAV file shorter than its header claims); replaced with the series.
-    std::vector<std::string> warnings;
+    std::vector<TWarning> warnings;
     // The audio file of the last sampling; empty after a load.
     TInputFormat input;
 };

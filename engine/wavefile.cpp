@@ -16,6 +16,7 @@
 #endif
 
 #include "base/safefile.h"
+#include "base/translate.h"
 
 namespace {
 
@@ -92,7 +93,7 @@ std::string TagEncodingName(uint16_t tag) {
     case 2:
         return "ADPCM";
     case 3:
-        return "浮動小数点";
+        return Tr("浮動小数点");
     case 6:
         return "A-law";
     case 7:
@@ -100,7 +101,7 @@ std::string TagEncodingName(uint16_t tag) {
     case 0x55:
         return "MP3";
     default:
-        return "不明な形式";
+        return Tr("不明な形式");
     }
 }
 
@@ -121,7 +122,7 @@ bool TWaveFile::Open(const std::string& name) {
     }
     auto stream = std::make_unique<std::ifstream>(name, std::ios::binary);
     if (!*stream) {
-        problem = "cannot open it";
+        problem = Tr("cannot open it");
         return false;
     }
     const bool opened = Open(std::move(stream));
@@ -156,8 +157,8 @@ bool TWaveFile::OpenSound() {
     auto decoder = std::make_unique<TSoundFile>();
     if (!decoder->Open(*file, reason)) {
         refusedByDecoder = true;
-        problem = (refusal.empty() ? "" : refusal + " ") + "音声ファイルとして読めません(" +
-                  reason + ")。";
+        problem = (refusal.empty() ? "" : refusal + " ") +
+                  TrSubst("音声ファイルとして読めません(%s)。", {reason});
         return false;
     }
     problem.clear();
@@ -183,9 +184,10 @@ void TWaveFile::SoundEnded(unsigned asked, unsigned got) {
         endedEarly = true;
     } else {
         readFailed = true;
-        problem = "データの途中で読み込みに失敗しました(" + std::to_string(nextFrame) + " / " +
-                  std::to_string(frameCount) +
-                  "フレーム目、デコーダーがそれ以上のフレームを返しません)。";
+        problem =
+            TrSubst("データの途中で読み込みに失敗しました(%s / %sフレーム目、デコーダーがそれ以上の"
+                    "フレームを返しません)。",
+                    {std::to_string(nextFrame), std::to_string(frameCount)});
     }
     frameCount = nextFrame;
 }
@@ -343,19 +345,20 @@ bool TWaveFile::Walk() {
     // the decoder.
     if (format.formatTag == kExtensibleTag) {
         if (!subFormat || *subFormat == 0) {
-            problem = "拡張形式(フォーマットタグ 0xFFFE)で、サブフォーマットが読めない"
-                      "WAVファイルです。";
+            problem = Tr("拡張形式(フォーマットタグ 0xFFFE)で、サブフォーマットが読めない"
+                         "WAVファイルです。");
             return false;
         }
         if (*subFormat != kPcmTag) {
-            problem = "拡張形式(フォーマットタグ 0xFFFE)、サブフォーマット " +
-                      TagEncodingName(*subFormat) + "(" + Hex16(*subFormat) +
-                      ")のWAVファイルです。";
+            problem =
+                TrSubst("拡張形式(フォーマットタグ 0xFFFE)、サブフォーマット %s(%s)のWAVファイル"
+                        "です。",
+                        {TagEncodingName(*subFormat), Hex16(*subFormat)});
             return false;
         }
     } else if (format.formatTag != kPcmTag) {
-        problem = TagEncodingName(format.formatTag) + "(フォーマットタグ " +
-                  Hex16(format.formatTag) + ")のWAVファイルです。";
+        problem = TrSubst("%s(フォーマットタグ %s)のWAVファイルです。",
+                          {TagEncodingName(format.formatTag), Hex16(format.formatTag)});
         return false;
     }
 
@@ -419,10 +422,10 @@ unsigned TWaveFile::ReadBytes(unsigned n, const unsigned char** data) {
             // it has shrunk since, or the device failed. Nothing more is
             // read, and the reader's user learns why.
             readFailed = true;
-            problem = "データの途中で読み込みに失敗しました(" +
-                      std::to_string(static_cast<uint64_t>(nextFrame) + got) + " / " +
-                      std::to_string(frameCount) + "フレーム目、" +
-                      (file->bad() ? "読み込みエラー" : "ファイルが短くなっています") + ")。";
+            problem = TrSubst(
+                "データの途中で読み込みに失敗しました(%s / %sフレーム目、%s)。",
+                {std::to_string(static_cast<uint64_t>(nextFrame) + got), std::to_string(frameCount),
+                 file->bad() ? Tr("読み込みエラー") : Tr("ファイルが短くなっています")});
             frameCount = nextFrame + got;
         }
         nextFrame += got;

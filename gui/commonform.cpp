@@ -4,20 +4,22 @@
 
 #include "base/messagebox.h"
 #include "base/samefile.h"
+#include "base/translate.h"
 #include "engine/soundfile.h"
 #include "gui/controls.h"
 #include "gui/qtpresenter.h"
 
 TCommonForm* CommonForm = nullptr;
 
-const char* const kWaveFilter = "WAVファイル(*.wav)";
-const char* const kSampleFilter = "サンプルファイル(*.smp)";
-const char* const kCsvFilter = "CSVファイル(*.csv)";
-const char* const kPngFilter = "PNGファイル(*.png)";
-const char* const kSaveFailedMessage = "ファイルの保存に失敗しました。";
+const char* const kWaveFilter = TrMark("WAVファイル(*.wav)");
+const char* const kSampleFilter = TrMark("サンプルファイル(*.smp)");
+const char* const kCsvFilter = TrMark("CSVファイル(*.csv)");
+const char* const kPngFilter = TrMark("PNGファイル(*.png)");
+const char* const kSaveFailedMessage = TrMark("ファイルの保存に失敗しました。");
 
 std::string SaveFailedText(const std::string& reason) {
-    return reason.empty() ? std::string(kSaveFailedMessage) : kSaveFailedMessage + ("\n" + reason);
+    return reason.empty() ? std::string(Tr(kSaveFailedMessage))
+                          : Tr(kSaveFailedMessage) + ("\n" + reason);
 }
 
 bool RefuseSaveOverRecording(const std::string& chosen, QWidget* owner,
@@ -25,8 +27,9 @@ bool RefuseSaveOverRecording(const std::string& chosen, QWidget* owner,
     for (const std::string& recording :
          {CommonForm ? CommonForm->recording : std::string(), fileBox}) {
         if (NamesSameFile(chosen, recording)) {
-            ShowErrorBox(SaveFailedText(chosen + " is the recording being analysed; choose "
-                                                 "another name"),
+            ShowErrorBox(SaveFailedText(TrSubst("%s is the recording being analysed; choose "
+                                                "another name",
+                                                {chosen})),
                          OwnerOf(owner));
             return true;
         }
@@ -44,10 +47,10 @@ std::string AudioFilter() {
         }
         all += (all.empty() ? "" : " ") + patterns;
         if (std::string(type.name) != "WAV") {
-            each += std::string(";;") + type.name + "ファイル(" + patterns + ")";
+            each += ";;" + TrSubst("%sファイル(%s)", {type.name, patterns});
         }
     }
-    return std::string(kWaveFilter) + ";;音声ファイル(" + all + ")" + each;
+    return Tr(kWaveFilter) + (";;" + TrSubst("音声ファイル(%s)", {all})) + each;
 }
 
 namespace {

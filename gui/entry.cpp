@@ -2,25 +2,43 @@
 
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLibraryInfo>
 #include <QLineEdit>
+#include <QLocale>
+#include <QTranslator>
+#include <clocale>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
+#include <memory>
+#include <string_view>
 
 #include "base/busycursor.h"
 #include "base/messagebox.h"
 #include "base/stdstreams.h"
+#include "base/translate.h"
 #include "gui/commonform.h"
 #include "gui/controls.h"
 #include "gui/mainform.h"
 #include "gui/qtpresenter.h"
 #include "gui/samplingview.h"
+#include "gui/settings.h"
 #include "gui/singleinstance.h"
 #include "gui/spectrumview.h"
 
 namespace {
 
-const char* const kUsage = "Usage: zittermark [FILE]\n"
-                           "Opens the Zittermark window; FILE, a WAV file, presets the file box.\n";
+const char* const kUsage =
+    TrMark("Usage: zittermark [--language ja|en] [FILE]\n"
+           "Opens the Zittermark window; FILE, an audio file, presets the file box.\n"
+           "The language is --language, else Language= in the [Preferences] section of the\n"
+           "settings file, else the locale's (Japanese unless it is English).\n");
+
+// Qt's own texts (file dialogs, standard buttons, edit menus) in Japanese.
+std::unique_ptr<QTranslator>& QtTranslator() {
+    static std::unique_ptr<QTranslator> translator;
+    return translator;
+}
 
 void ShowException(const char* message) {
     ShowErrorBox(message ? message : "");
@@ -39,6 +57,45 @@ bool TApplication::notify(QObject* receiver, QEvent* event) {
         ShowException("");
     }
     return false;
+}
+
+TLanguage ChooseLanguage(std::optional<TLanguage> option) {
+    if (option) {
+        return *option;
+    }
+    const TSettingsLocation location = SettingsLocation();
+    TIniFile file;
+    if (!location.iniFileName.empty() &&
+        LoadIniFile(location.iniFileName, file) == TIniLoadResult::Loaded) {
+        if (std::optional<std::string> chosen = file.Read(kPreferencesSection, kLanguageKey)) {
+            if (std::optional<TLanguage> language = ParseLanguage(*chosen)) {
+                return *language;
+            }
+        }
+    }
+    return LanguageFromEnvironment();
+}
+
+void ApplyLanguage(TLanguage language) {
+    UseLanguage(language);
+    std::unique_ptr<QTranslator>& installed = QtTranslator();
+    if (installed) {
+        QCoreApplication::removeTranslator(installed.get());
+        installed.reset();
+    }
+    if (language == TLanguage::Japanese) {
+        auto translator = std::make_unique<QTranslator>();
+        if (translator->load("qtbase_ja", QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+            QCoreApplication::installTranslator(translator.get());
+            installed = std::move(translator);
+        }
+    }
+    // Dates and type names in the file dialogs follow the language chosen,
+    // not a third one from the locale. Numbers in files and labels never
+    // depend on it.
+    QLocale::setDefault(language == TLanguage::English
+                            ? QLocale(QLocale::English, QLocale::UnitedStates)
+                            : QLocale(QLocale::Japanese, QLocale::Japan));
 }
 
 void SetApplicationIdentity() {
@@ -82,10 +139,28 @@ void DestroyForms() {
 int RunZittermark(const QStringList& arguments) {
     QString file;
     bool onlyFiles = false;
+    std::optional<TLanguage> languageOption;
+    bool badLanguage = false;
+    for (qsizetype i = 1; i + 1 < arguments.size() && arguments[i] != "--"; ++i) {
+        if (arguments[i] == "--language") {
+            languageOption = ParseLanguage(Utf8(arguments[i + 1]));
+            badLanguage = badLanguage || arguments[i + 1].size() != 2 || !languageOption;
+            ++i;
+        }
+    }
+    ApplyLanguage(ChooseLanguage(badLanguage ? std::nullopt : languageOption));
+    if (badLanguage) {
+        std::fprintf(stderr, "zittermark: %s\n%s", Tr("--language: give ja or en"), Tr(kUsage));
+        return 2;
+    }
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString& arg = arguments[i];
+        if (!onlyFiles && arg == "--language" && i + 1 < arguments.size()) {
+            ++i;
+            continue;
+        }
         if (!onlyFiles && (arg == "--help" || arg == "-h")) {
-            std::fputs(kUsage, stdout);
+            std::fputs(Tr(kUsage), stdout);
             return 0;
         }
         if (!onlyFiles && arg == "--version") {
@@ -97,8 +172,8 @@ int RunZittermark(const QStringList& arguments) {
             continue;
         }
         if ((!onlyFiles && arg.startsWith('-') && arg != "-") || !file.isEmpty()) {
-            std::fprintf(stderr, "zittermark: unexpected argument '%s'\n%s",
-                         arg.toLocal8Bit().constData(), kUsage);
+            std::fprintf(stderr, "zittermark: %s\n%s",
+                         TrSubst("unexpected argument '%s'", {Utf8(arg)}).c_str(), Tr(kUsage));
             return 2;
         }
         file = arg;
@@ -148,7 +223,30 @@ int RunZittermark(const QStringList& arguments) {
 
 int ZittermarkMain(int argc, char** argv) {
     OpenMissingStandardDescriptors();
+    // Qt formats the file dialogs' dates and sizes with the system locale,
+    // which it reads from the environment once. It reads it here as the
+    // language chosen, so a German locale does not put German dates and
+    // decimal commas into Japanese or English dialogs; the C library keeps
+    // the user's locale.
+    std::optional<TLanguage> option;
+    for (int i = 1; i + 1 < argc && std::string_view(argv[i]) != "--"; ++i) {
+        if (std::string_view(argv[i]) == "--language") {
+            option = ParseLanguage(argv[++i]);
+        }
+    }
+    const char* const kQtLocale[] = {"ja_JP.UTF-8", "en_US.UTF-8"};
+    const char* user = std::getenv("LC_ALL");
+    const std::optional<std::string> userAll =
+        user ? std::optional<std::string>(user) : std::nullopt;
+    setenv("LC_ALL", kQtLocale[ChooseLanguage(option) == TLanguage::English ? 1 : 0], 1);
     TApplication app(argc, argv);
+    (void)QLocale::system();
+    if (userAll) {
+        setenv("LC_ALL", userAll->c_str(), 1);
+    } else {
+        unsetenv("LC_ALL");
+    }
+    std::setlocale(LC_ALL, "");
     InstallDesktopHooks(app);
     return RunZittermark(QApplication::arguments());
 }

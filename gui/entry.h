@@ -4,6 +4,9 @@
 
 #include <QApplication>
 #include <QStringList>
+#include <optional>
+
+#include "base/translate.h"
 
 // The application object. An exception that escapes an event handler is
 // shown in an error box with its message (empty for exceptions that carry
@@ -28,8 +31,17 @@ void InstallDesktopHooks(QApplication& app);
 void CreateForms();
 void DestroyForms();
 
+// The language of the windows: `option` (--language) when given, else
+// Language= of the settings file's [Preferences] section, else the locale's.
+TLanguage ChooseLanguage(std::optional<TLanguage> option);
+
+// Makes the catalogue of `language` answer every text, loads Qt's own
+// translations for Japanese, and sets the default QLocale to the language.
+// Call it after the application object exists (it resets the C locale).
+void ApplyLanguage(TLanguage language);
+
 // Everything after the application object exists: `arguments` are the
-// program's (Qt's own options removed), `zittermark [FILE]`. Returns 1 when
+// program's (Qt's own options removed), `zittermark [--language ja|en] [FILE]`. Returns 1 when
 // another instance is running (after its box; no window is created and the
 // settings are not touched), 2 for a usage error, 0 after the main window
 // was closed.

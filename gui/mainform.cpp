@@ -25,6 +25,7 @@
 
 #include "analysis/analysisrun.h"
 #include "base/safefile.h"
+#include "base/translate.h"
 #include "engine/soundfile.h"
 #include "gui/commonform.h"
 #include "gui/controls.h"
@@ -35,7 +36,7 @@
 
 TMainForm* MainForm = nullptr;
 
-const char* const kDropInvitation = "WAVファイルをここにドロップできます";
+const char* const kDropInvitation = TrMark("WAVファイルをここにドロップできます");
 
 namespace {
 
@@ -78,13 +79,17 @@ TUrlOpener SetUrlOpener(TUrlOpener opener) {
     return previous;
 }
 
-std::string ManualPath() {
+std::string ManualPath(TLanguage language) {
     const QString base = QCoreApplication::applicationDirPath();
-    for (const char* relative :
-         {"/../share/zittermark/manual.html", "/share/zittermark/manual.html"}) {
-        QFileInfo candidate(base + relative);
-        if (candidate.isFile()) {
-            return Utf8(candidate.canonicalFilePath());
+    // The manual of the language, else the Japanese one.
+    const QString names[] = {language == TLanguage::English ? "manual.en.html" : "manual.html",
+                             "manual.html"};
+    for (const QString& name : names) {
+        for (const char* folder : {"/../share/zittermark/", "/share/zittermark/"}) {
+            QFileInfo candidate(base + folder + name);
+            if (candidate.isFile()) {
+                return Utf8(candidate.canonicalFilePath());
+            }
         }
     }
     return "";
@@ -103,71 +108,77 @@ TMainForm::TMainForm() {
     const int more = TRadioGroup::HeightFor(78, 2, 2) - 78;
     setFixedSize(504, 374 + more);
 
-    GroupBox3 = MakeGroupBox(this, "GroupBox3", "解析ファイル", 8, 8, 489, 49);
+    GroupBox3 = MakeGroupBox(this, "GroupBox3", Tr("解析ファイル"), 8, 8, 489, 49);
     WaveFileBox = new QLineEdit(GroupBox3);
     WaveFileBox->setObjectName("WaveFileBox");
     Place(WaveFileBox, 10, 17, 405, 21);
-    WaveFileSelectButton = MakeButton(GroupBox3, "WaveFileSelectButton", "参照...", 421, 15, 58, 25,
-                                      "解析するWAVファイルを選択します。");
+    WaveFileSelectButton = MakeButton(GroupBox3, "WaveFileSelectButton", Tr("参照..."), 421, 15, 58,
+                                      25, Tr("解析するWAVファイルを選択します。"));
 
     AnalyzeModeBox = new TRadioGroup(
-        this, "AnalyzeModeBox", "解析モード", {"かんたんモード", "詳細モード", "固定モード"}, 3, 8,
-        64, 489, 41,
-        "[かんたんモード]では１ステップで解析ができ、[詳細モード]では条件を細かく指定して解析する"
-        "ことができます。[固定モード]では設定された条件にしたがって１ステップで解析できます。");
+        this, "AnalyzeModeBox", Tr("解析モード"),
+        {Tr("かんたんモード"), Tr("詳細モード"), Tr("固定モード")}, 3, 8, 64, 489, 41,
+        Tr("[かんたんモード]では１ステップで解析ができ、[詳細モード]"
+           "では条件を細かく指定して解析する"
+           "ことができます。[固定モード]では設定された条件にしたがって１ステップで解析できます。"));
     AnalyzeModeBox->SetItemIndex(kEasyMode);
 
-    GroupBox1 = MakeGroupBox(this, "GroupBox1", "サンプリング", 8, 109, 489, 116 + more);
+    GroupBox1 = MakeGroupBox(this, "GroupBox1", Tr("サンプリング"), 8, 109, 489, 116 + more);
     SamplingModeBox = new TRadioGroup(
-        GroupBox1, "SamplingModeBox", "サンプリングモード",
-        {"周波数（音程）", "振幅（音量）", "補間周波数", "ピッチ"}, 1, 16, 19, 113, 78 + more,
-        "楽曲の音程に着目して解析したいときは[周波数]を、音量に着目"
-        "して解析したいときは[振幅]を選択します。"
-        "[補間周波数]は交差の時刻をサンプルの間に補間して、[ピッチ]は基本周波数を求めて、"
-        "音程をより正確に測ります。");
+        GroupBox1, "SamplingModeBox", Tr("サンプリングモード"),
+        {Tr("周波数（音程）"), Tr("振幅（音量）"), Tr("補間周波数"), Tr("ピッチ")}, 1, 16, 19, 113,
+        78 + more,
+        Tr("楽曲の音程に着目して解析したいときは[周波数]を、音量に着目"
+           "して解析したいときは[振幅]を選択します。"
+           "[補間周波数]は交差の時刻をサンプルの間に補間して、[ピッチ]は基本周波数を求めて、"
+           "音程をより正確に測ります。"));
     SamplingModeBox->SetItemIndex(kFrequencySampling);
-    Label1 = MakeLabel(GroupBox1, "Label1", "サンプリング周期", 143, 29, TLabelAnchor::Right, 77);
+    Label1 =
+        MakeLabel(GroupBox1, "Label1", Tr("サンプリング周期"), 143, 29, TLabelAnchor::Right, 77);
     SampleTimeBox = MakeSpinEdit(GroupBox1, "SampleTimeBox", 226, 24, 57, 22, kSampleTimeMinimum,
                                  kSampleTimeMaximum, 25);
-    SampleTimeBox->setToolTip(Text("ウェーブデータを区切る時間の長さをミリ秒単位で指定します。"));
+    SampleTimeBox->setToolTip(
+        Text(Tr("ウェーブデータを区切る時間の長さをミリ秒単位で指定します。")));
     SampleTimeBox->setToolTipDuration(kHintDisplayMs);
     Label2 = MakeLabel(GroupBox1, "Label2", "msec", 289, 29);
-    Label3 = MakeLabel(GroupBox1, "Label3", "バイアス値", 171, 57, TLabelAnchor::Right, 49);
+    Label3 = MakeLabel(GroupBox1, "Label3", Tr("バイアス値"), 171, 57, TLabelAnchor::Right, 49);
     BiasBox = MakeSpinEdit(GroupBox1, "BiasBox", 226, 52, 57, 22, kBiasMinimum, kBiasMaximum, 0);
     BiasBox->setToolTip(
-        Text("無音部分にノイズが含まれている場合、ノイズの影響を除去するために指定します。"));
+        Text(Tr("無音部分にノイズが含まれている場合、ノイズの影響を除去するために指定します。")));
     BiasBox->setToolTipDuration(kHintDisplayMs);
     Label4 = MakeLabel(GroupBox1, "Label4", "/32768", 289, 57);
-    SamplingStartButton = MakeButton(GroupBox1, "SamplingStartButton", "サンプリング開始...", 342,
-                                     18, 137, 25, "設定された条件でサンプリングを行います。");
+    SamplingStartButton =
+        MakeButton(GroupBox1, "SamplingStartButton", Tr("サンプリング開始..."), 342, 18, 137, 25,
+                   Tr("設定された条件でサンプリングを行います。"));
     SampleSaveButton =
-        MakeButton(GroupBox1, "SampleSaveButton", "サンプリングデータ保存...", 342, 49, 137, 25,
-                   "直前にサンプリングしたデータをテキスト形式で保存します。");
+        MakeButton(GroupBox1, "SampleSaveButton", Tr("サンプリングデータ保存..."), 342, 49, 137, 25,
+                   Tr("直前にサンプリングしたデータをテキスト形式で保存します。"));
     SampleLoadButton =
-        MakeButton(GroupBox1, "SampleLoadButton", "サンプリングデータ読込...", 342, 80, 137, 25,
-                   "テキストファイルからサンプリングデータを読み込みます。");
+        MakeButton(GroupBox1, "SampleLoadButton", Tr("サンプリングデータ読込..."), 342, 80, 137, 25,
+                   Tr("テキストファイルからサンプリングデータを読み込みます。"));
 
-    GroupBox2 = MakeGroupBox(this, "GroupBox2", "スペクトル解析", 8, 231 + more, 489, 106);
+    GroupBox2 = MakeGroupBox(this, "GroupBox2", Tr("スペクトル解析"), 8, 231 + more, 489, 106);
     FFTStartButton = MakeButton(
-        GroupBox2, "FFTStartButton", "解析実行", 16, 24, 129, 25,
-        "かんたんモードの場合はサンプリングとスペクトル解析を行います。詳細モードの場合は直前に"
-        "サンプリングされたデータに対してスペクトル解析を行います。");
+        GroupBox2, "FFTStartButton", Tr("解析実行"), 16, 24, 129, 25,
+        Tr("かんたんモードの場合はサンプリングとスペクトル解析を行います。詳細モードの場合は直前に"
+           "サンプリングされたデータに対してスペクトル解析を行います。"));
     FFTStartButton->setDefault(true);
-    Label6 = MakeLabel(GroupBox2, "Label6", "窓関数", 300, 30, TLabelAnchor::Right, 36);
-    WindowFunctionBox =
-        MakeDropDownList(GroupBox2, "WindowFunctionBox", {"矩形窓", "ハニング窓", "ハミング窓"},
-                         342, 26, 137, 21, "FFTを実行する際に適用する窓関数を選択します。");
+    Label6 = MakeLabel(GroupBox2, "Label6", Tr("窓関数"), 300, 30, TLabelAnchor::Right, 36);
+    WindowFunctionBox = MakeDropDownList(
+        GroupBox2, "WindowFunctionBox", {Tr("矩形窓"), Tr("ハニング窓"), Tr("ハミング窓")}, 342, 26,
+        137, 21, Tr("FFTを実行する際に適用する窓関数を選択します。"));
     WindowFunctionBox->setCurrentIndex(kHammingWindow);
     SpectrumSaveButton =
-        MakeButton(GroupBox2, "SpectrumSaveButton", "スペクトルデータ保存...", 16, 64, 129, 25,
-                   "直前にFFT解析したスペクトルをCSV形式で保存します。");
+        MakeButton(GroupBox2, "SpectrumSaveButton", Tr("スペクトルデータ保存..."), 16, 64, 129, 25,
+                   Tr("直前にFFT解析したスペクトルをCSV形式で保存します。"));
     ShowSpectrumViewButton =
-        MakeButton(GroupBox2, "ShowSpectrumViewButton", "スペクトルウィンドウを表示", 342, 64, 137,
-                   25, "スペクトルウィンドウが閉じているときに再表示します。");
+        MakeButton(GroupBox2, "ShowSpectrumViewButton", Tr("スペクトルウィンドウを表示"), 342, 64,
+                   137, 25, Tr("スペクトルウィンドウが閉じているときに再表示します。"));
 
     VersionLabel = MakeLabel(this, "VersionLabel", "Version", 8, 349 + more);
-    Label5 = MakeLabel(this, "Label5", kDropInvitation, 163, 349 + more);
-    JumpManualButton = MakeButton(this, "JumpManualButton", "ヘルプ(&H)", 421, 343 + more, 75, 25);
+    Label5 = MakeLabel(this, "Label5", Tr(kDropInvitation), 163, 349 + more);
+    JumpManualButton =
+        MakeButton(this, "JumpManualButton", Tr("ヘルプ(&H)"), 421, 343 + more, 75, 25);
     JumpManualButton->setIcon(style()->standardIcon(QStyle::SP_DialogHelpButton));
 
     QWidget* order[] = {WaveFileBox,
@@ -439,7 +450,7 @@ void TMainForm::SamplingStartButtonClick() {
 
 void TMainForm::ShowSeries(const std::string& source) {
     seriesSource = source;
-    SamplingViewForm->setWindowTitle(CaptionWithFile(kSamplingCaption, source));
+    SamplingViewForm->setWindowTitle(CaptionWithFile(Tr(kSamplingCaption), source));
     SpectrumViewForm->UpdateBandLabels(series.period);
     SamplingViewForm->values = series.values.get();
     SamplingViewForm->count = series.count;
@@ -477,7 +488,7 @@ void TMainForm::FFTStartButtonClick() {
     SpectrumViewForm->SetShownRun(
         TShownRun{std::vector<double>(series.values.get(), series.values.get() + series.count),
                   series.period, WindowFunctionBox->currentIndex()});
-    SpectrumViewForm->setWindowTitle(CaptionWithFile(kSpectrumCaption, seriesSource));
+    SpectrumViewForm->setWindowTitle(CaptionWithFile(Tr(kSpectrumCaption), seriesSource));
     SpectrumViewForm->run = TRunDescription{seriesSource, mode, series.unit, series.period,
                                             WindowFunctionBox->currentIndex()};
     SpectrumViewForm->DrawSpectrum("");
@@ -488,11 +499,11 @@ void TMainForm::FFTStartButtonClick() {
 
 void TMainForm::SampleSaveButtonClick() {
     if (series.count == 0) {
-        ShowInfoBox("サンプリングデータがありません。", OwnerOf(this));
+        ShowInfoBox(Tr("サンプリングデータがありません。"), OwnerOf(this));
         return;
     }
     TFileDialog& dialog = CommonForm->SaveDialog;
-    if (!dialog.Run(this, "smp", kSampleFilter, sampleDir)) {
+    if (!dialog.Run(this, "smp", Tr(kSampleFilter), sampleDir)) {
         return;
     }
     if (RefuseSaveOverRecording(dialog.FileName, this, Utf8(WaveFileBox->text()))) {
@@ -509,7 +520,7 @@ void TMainForm::SampleSaveButtonClick() {
 
 void TMainForm::SampleLoadButtonClick() {
     TFileDialog& dialog = CommonForm->OpenDialog;
-    if (dialog.Run(this, "smp", kSampleFilter, sampleDir)) {
+    if (dialog.Run(this, "smp", Tr(kSampleFilter), sampleDir)) {
         LoadSampleFile(dialog.FileName);
     }
 }
@@ -524,11 +535,11 @@ void TMainForm::LoadSampleFile(const std::string& name) {
 
 void TMainForm::SpectrumSaveButtonClick() {
     if (!fft) {
-        ShowInfoBox("スペクトルデータがありません。", OwnerOf(this));
+        ShowInfoBox(Tr("スペクトルデータがありません。"), OwnerOf(this));
         return;
     }
     TFileDialog& dialog = CommonForm->SaveDialog;
-    if (!dialog.Run(this, "csv", kCsvFilter, csvDir)) {
+    if (!dialog.Run(this, "csv", Tr(kCsvFilter), csvDir)) {
         return;
     }
     if (RefuseSaveOverRecording(dialog.FileName, this, Utf8(WaveFileBox->text()))) {
@@ -557,23 +568,26 @@ void TMainForm::SamplingModeBoxClick() {
 }
 
 void TMainForm::JumpManualButtonClick() {
-    const std::string manual = ManualPath();
+    const std::string manual = ManualPath(CurrentLanguage());
     if (manual.empty()) {
-        std::fprintf(stderr, "zittermark: the manual (share/zittermark/manual.html) is missing\n");
+        ShowErrorBox(Tr("マニュアル(share/zittermark/manual.html)が見つかりません。"),
+                     OwnerOf(this));
         return;
     }
     const QUrl url = QUrl::fromLocalFile(Text(manual));
     const TUrlOpener& opener = Opener();
-    if (opener) {
-        opener(url);
-    } else {
-        QDesktopServices::openUrl(url);
+    const bool opened = opener ? opener(url) : QDesktopServices::openUrl(url);
+    if (!opened) {
+        // Without a browser the help button would do nothing at all.
+        ShowInfoBox(TrSubst("ブラウザを起動できませんでした。マニュアルは次の場所にあります:\n%s",
+                            {manual}),
+                    OwnerOf(this));
     }
 }
 
 void TMainForm::DropFiles(const std::vector<std::string>& names) {
     if (names.size() > 1) {
-        ShowErrorBox("ファイルは１つしかドロップできません。", OwnerOf(this));
+        ShowErrorBox(Tr("ファイルは１つしかドロップできません。"), OwnerOf(this));
         return;
     }
     if (names.empty()) {

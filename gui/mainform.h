@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "base/translate.h"
 #include "engine/fftunit.h"
 #include "engine/waveanalyze.h"
 
@@ -33,9 +34,11 @@ using TUrlOpener = std::function<bool(const QUrl& url)>;
 // QDesktopServices::openUrl.
 TUrlOpener SetUrlOpener(TUrlOpener opener);
 
-// The manual shipped with the program: share/zittermark/manual.html next to
-// the build or install tree of the running program; empty when not found.
-std::string ManualPath();
+// The manual shipped with the program in `language` (manual.en.html for
+// English, manual.html, the Japanese one, for Japanese or when the English one
+// is missing) in share/zittermark next to the build or install tree of the
+// running program; empty when not found.
+std::string ManualPath(TLanguage language);
 
 class TMainForm : public QWidget {
     Q_OBJECT

@@ -6,6 +6,7 @@
 
 #include "analysis/samplinggraph.h"
 #include "base/safefile.h"
+#include "base/translate.h"
 #include "graph/xygraph.h"
 #include "gui/commonform.h"
 #include "gui/controls.h"
@@ -13,7 +14,7 @@
 
 TSamplingViewForm* SamplingViewForm = nullptr;
 
-const char* const kSamplingCaption = "サンプリングウィンドウ";
+const char* const kSamplingCaption = TrMark("サンプリングウィンドウ");
 
 namespace {
 
@@ -38,7 +39,7 @@ TModalRunner SetModalRunner(TModalRunner runner) {
 
 TSamplingViewForm::TSamplingViewForm() {
     setObjectName("SamplingViewForm");
-    setWindowTitle(Text(kSamplingCaption));
+    setWindowTitle(Text(Tr(kSamplingCaption)));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
@@ -58,14 +59,14 @@ TSamplingViewForm::TSamplingViewForm() {
     SamplingDataScrollBox->setWidget(SamplingDataGraph);
     SamplingDataGraph->setGeometry(0, 0, 105, 105);
 
-    NumSampleLabel = MakeLabel(this, "NumSampleLabel", "総サンプル数：", 16, 340);
-    DurationLabel = MakeLabel(this, "DurationLabel", "長さ：", 16, 359);
-    AverageLabel = MakeLabel(this, "AverageLabel", "平均値：", 160, 340);
-    MaxLabel = MakeLabel(this, "MaxLabel", "最大値：", 160, 359);
-    GraphSaveButton = MakeButton(this, "GraphSaveButton", "グラフ保存...", 610, 347, 87, 25,
-                                 "表示されているグラフをPNG画像として保存します。");
-    OkButton = MakeButton(this, "OkButton", "閉じる", 709, 347, 87, 25,
-                          "ウィンドウを閉じてメインウィンドウに戻ります。");
+    NumSampleLabel = MakeLabel(this, "NumSampleLabel", Tr("総サンプル数："), 16, 340);
+    DurationLabel = MakeLabel(this, "DurationLabel", Tr("長さ："), 16, 359);
+    AverageLabel = MakeLabel(this, "AverageLabel", Tr("平均値："), 160, 340);
+    MaxLabel = MakeLabel(this, "MaxLabel", Tr("最大値："), 160, 359);
+    GraphSaveButton = MakeButton(this, "GraphSaveButton", Tr("グラフ保存..."), 610, 347, 87, 25,
+                                 Tr("表示されているグラフをPNG画像として保存します。"));
+    OkButton = MakeButton(this, "OkButton", Tr("閉じる"), 709, 347, 87, 25,
+                          Tr("ウィンドウを閉じてメインウィンドウに戻ります。"));
     OkButton->setDefault(true);
 
     setTabOrder(GraphSaveButton, OkButton);
@@ -127,7 +128,7 @@ void TSamplingViewForm::GraphSaveButtonClick() {
         return;
     }
     TFileDialog& dialog = CommonForm->SaveDialog;
-    if (!dialog.Run(this, "png", kPngFilter, imageDir)) {
+    if (!dialog.Run(this, "png", Tr(kPngFilter), imageDir)) {
         return;
     }
     const std::string chosen = dialog.FileName;

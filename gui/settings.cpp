@@ -4,6 +4,7 @@
 #include <QStandardPaths>
 #include <cstdio>
 
+#include "base/translate.h"
 #include "gui/controls.h"
 
 namespace {
@@ -42,17 +43,17 @@ TDirectories ReadSettings(const TSettingsLocation& location, TIniFile* read) {
         }
     } handOver{file, read};
     if (location.iniFileName.empty()) {
-        Report("cannot determine the settings folder;", "the defaults apply", "");
+        Report(Tr("cannot determine the settings folder;"), Tr("the defaults apply"), "");
     } else {
         if (!QDir().mkpath(Text(location.settingsDir))) {
             // There is no file to read either; the defaults apply.
-            Report("cannot create the settings folder", location.settingsDir, "");
+            Report(Tr("cannot create the settings folder"), location.settingsDir, "");
             return ReadDirectories(file, location.documentsDir);
         }
         std::string error;
         TIniLoadResult result = LoadIniFile(location.iniFileName, file, &error);
         if (result == TIniLoadResult::TooLarge || result == TIniLoadResult::Failed) {
-            Report("cannot read the settings file", location.iniFileName, error);
+            Report(Tr("cannot read the settings file"), location.iniFileName, error);
         }
     }
     return ReadDirectories(file, location.documentsDir);
@@ -61,7 +62,7 @@ TDirectories ReadSettings(const TSettingsLocation& location, TIniFile* read) {
 bool WriteSettings(const std::string& iniFileName, const TDirectories& directories,
                    const std::function<void(TIniFile&)>& more) {
     if (iniFileName.empty()) {
-        Report("cannot save the settings:", "no settings folder", "");
+        Report(Tr("cannot save the settings:"), Tr("no settings folder"), "");
         return false;
     }
     // Keep what else the file holds; a file we cannot read is replaced.
@@ -73,7 +74,7 @@ bool WriteSettings(const std::string& iniFileName, const TDirectories& directori
     }
     std::string error;
     if (!SaveIniFile(iniFileName, file, &error)) {
-        Report("cannot save the settings file", iniFileName, error);
+        Report(Tr("cannot save the settings file"), iniFileName, error);
         return false;
     }
     return true;

@@ -12,6 +12,7 @@
 
 const char* const kDirectoriesSection = "Directories";
 const char* const kPreferencesSection = "Preferences";
+const char* const kLanguageKey = "Language";
 const char* const kWaveDirKey = "WaveDir";
 const char* const kImageDirKey = "ImageDir";
 const char* const kCsvDirKey = "CsvDir";

@@ -94,6 +94,9 @@ void WriteDirectories(TIniFile& file, const TDirectories& directories);
 // The section after "Directories" that keeps what the user set in the
 // windows and where the windows stood.
 extern const char* const kPreferencesSection; // "Preferences"
+// The language of the windows, "ja" or "en"; absent or anything else: the
+// locale's.
+extern const char* const kLanguageKey; // "Language"
 
 // A key holding a whole decimal number (an optional sign and digits, blanks
 // around it dropped): its value, a number beyond the range of int brought to

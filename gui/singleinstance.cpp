@@ -8,10 +8,11 @@
 #include <cstdio>
 #include <unistd.h>
 
+#include "base/translate.h"
 #include "gui/controls.h"
 
-const char* const kAlreadyRunningText = "別のZittermarkがすでに開かれています。";
-const char* const kAlreadyRunningCaption = "確認";
+const char* const kAlreadyRunningText = TrMark("別のZittermarkがすでに開かれています。");
+const char* const kAlreadyRunningCaption = TrMark("確認");
 
 namespace {
 
@@ -144,8 +145,8 @@ TInstanceBoxHook SetInstanceBoxHook(TInstanceBoxHook hook) {
 void ShowAlreadyRunningBox() {
     const TInstanceBoxHook& hook = BoxHook();
     if (hook) {
-        hook(kAlreadyRunningCaption, kAlreadyRunningText);
+        hook(Tr(kAlreadyRunningCaption), Tr(kAlreadyRunningText));
     } else {
-        ShowWithQt(kAlreadyRunningCaption, kAlreadyRunningText);
+        ShowWithQt(Tr(kAlreadyRunningCaption), Tr(kAlreadyRunningText));
     }
 }

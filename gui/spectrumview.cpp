@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "base/safefile.h"
+#include "base/translate.h"
 #include "graph/xygraph.h"
 #include "gui/commonform.h"
 #include "gui/controls.h"
@@ -19,7 +20,7 @@
 
 TSpectrumViewForm* SpectrumViewForm = nullptr;
 
-const char* const kSpectrumCaption = "スペクトルウィンドウ";
+const char* const kSpectrumCaption = TrMark("スペクトルウィンドウ");
 
 namespace {
 
@@ -38,7 +39,7 @@ struct TRangeRow {
 
 TSpectrumViewForm::TSpectrumViewForm() {
     setObjectName("SpectrumViewForm");
-    setWindowTitle(Text(kSpectrumCaption));
+    setWindowTitle(Text(Tr(kSpectrumCaption)));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
@@ -63,17 +64,17 @@ TSpectrumViewForm::TSpectrumViewForm() {
 
     // The axis ranges: "<name>  10の [n] <unit>", read as 10^n.
     const TRangeRow rows[] = {
-        {"周波数上限", "Label1", "FupperBox", 18, -4, 4, 2, "乗Hz"},
-        {"周波数下限", "Label2", "FlowerBox", 46, -4, 4, -3, "乗Hz"},
-        {"パワー上限", "Label3", "PupperBox", 74, -10, 10, 0, "乗"},
-        {"パワー下限", "Label4", "PlowerBox", 102, -10, 10, -9, "乗"},
+        {Tr("周波数上限"), "Label1", "FupperBox", 18, -4, 4, 2, Tr("乗Hz")},
+        {Tr("周波数下限"), "Label2", "FlowerBox", 46, -4, 4, -3, Tr("乗Hz")},
+        {Tr("パワー上限"), "Label3", "PupperBox", 74, -10, 10, 0, Tr("乗")},
+        {Tr("パワー下限"), "Label4", "PlowerBox", 102, -10, 10, -9, Tr("乗")},
     };
     QSpinBox** boxes[] = {&FupperBox, &FlowerBox, &PupperBox, &PlowerBox};
     int row = 0;
     for (const TRangeRow& r : rows) {
         MakeLabel(this, r.labelName, r.label, 455, r.top);
-        MakeLabel(this, QString("TenLabel%1").arg(row + 1).toUtf8().constData(), "10の", 525, r.top,
-                  TLabelAnchor::Right, 24);
+        MakeLabel(this, QString("TenLabel%1").arg(row + 1).toUtf8().constData(), Tr("10の"), 525,
+                  r.top, TLabelAnchor::Right, 24);
         *boxes[row] =
             MakeSpinEdit(this, r.boxName, 549, r.top - 5, 44, 22, r.minimum, r.maximum, r.value);
         MakeLabel(this, QString("UnitLabel%1").arg(row + 1).toUtf8().constData(), r.unit, 595,
@@ -82,37 +83,38 @@ TSpectrumViewForm::TSpectrumViewForm() {
     }
 
     QGroupBox* sizeBox =
-        MakeGroupBox(this, "GroupBox1", "グラフサイズ（余白除く）", 455, 136, 164, 113);
-    MakeLabel(sizeBox, "Label5", "横軸", 16, 24);
+        MakeGroupBox(this, "GroupBox1", Tr("グラフサイズ（余白除く）"), 455, 136, 164, 113);
+    MakeLabel(sizeBox, "Label5", Tr("横軸"), 16, 24);
     HorzSizeBox = MakeSpinEdit(sizeBox, "HorzSizeBox", 48, 19, 56, 22, 100, 3000, 350, 10);
-    MakeLabel(sizeBox, "Label6", "ピクセル", 110, 24);
-    MakeLabel(sizeBox, "Label7", "縦軸", 16, 52);
+    MakeLabel(sizeBox, "Label6", Tr("ピクセル"), 110, 24);
+    MakeLabel(sizeBox, "Label7", Tr("縦軸"), 16, 52);
     VertSizeBox = MakeSpinEdit(sizeBox, "VertSizeBox", 48, 47, 56, 22, 100, 3000, 630, 10);
-    MakeLabel(sizeBox, "Label8", "ピクセル", 110, 52);
-    AspectAjustButton = MakeButton(
-        sizeBox, "AspectAjustButton", "縦横のスケールを統一", 19, 75, 126, 25,
-        "縦横のスケールが同一になるように、横軸の大きさに合わせて縦軸の大きさを自動設定します。");
+    MakeLabel(sizeBox, "Label8", Tr("ピクセル"), 110, 52);
+    AspectAjustButton =
+        MakeButton(sizeBox, "AspectAjustButton", Tr("縦横のスケールを統一"), 19, 75, 126, 25,
+                   Tr("縦横のスケールが同一になるように、横軸の大きさに合わせて縦軸の大きさを自動設"
+                      "定します。"));
 
-    DrawMethodBox =
-        new TRadioGroup(this, "DrawMethodBox", "描画方法", {"点", "折れ線", "ヒストグラム"}, 2, 455,
-                        255, 164, 58, "スペクトルを描画する方法を選択します。");
+    DrawMethodBox = new TRadioGroup(this, "DrawMethodBox", Tr("描画方法"),
+                                    {Tr("点"), Tr("折れ線"), Tr("ヒストグラム")}, 2, 455, 255, 164,
+                                    58, Tr("スペクトルを描画する方法を選択します。"));
     DrawMethodBox->SetItemIndex(kDrawHistogram);
 
-    QGroupBox* bandBox = MakeGroupBox(this, "GroupBox2", "回帰直線", 455, 319, 164, 130);
-    FreqUpperLabel = MakeLabel(bandBox, "FreqUpperLabel", "上限周波数", 16, 21);
+    QGroupBox* bandBox = MakeGroupBox(this, "GroupBox2", Tr("回帰直線"), 455, 319, 164, 130);
+    FreqUpperLabel = MakeLabel(bandBox, "FreqUpperLabel", Tr("上限周波数"), 16, 21);
     FupperBar = MakeTrackBar(bandBox, "FupperBar", 3, 40, 158, 33,
-                             "回帰直線を求める際の上限周波数を設定します。");
-    FreqLowerLabel = MakeLabel(bandBox, "FreqLowerLabel", "下限周波数", 16, 75);
+                             Tr("回帰直線を求める際の上限周波数を設定します。"));
+    FreqLowerLabel = MakeLabel(bandBox, "FreqLowerLabel", Tr("下限周波数"), 16, 75);
     FlowerBar = MakeTrackBar(bandBox, "FlowerBar", 3, 94, 158, 33,
-                             "回帰直線を求める際の下限周波数を設定します。");
+                             Tr("回帰直線を求める際の下限周波数を設定します。"));
 
-    RedrawButton = MakeButton(this, "RedrawButton", "再描画", 492, 462, 91, 25,
-                              "グラフの設定を変更した際に再描画します。");
+    RedrawButton = MakeButton(this, "RedrawButton", Tr("再描画"), 492, 462, 91, 25,
+                              Tr("グラフの設定を変更した際に再描画します。"));
     RedrawButton->setDefault(true);
-    GraphSaveButton = MakeButton(this, "GraphSaveButton", "グラフ保存...", 492, 502, 91, 25,
-                                 "表示されているグラフをPNG画像として保存します。");
-    CloseButton =
-        MakeButton(this, "CloseButton", "閉じる", 492, 542, 91, 25, "ウィンドウを閉じます。");
+    GraphSaveButton = MakeButton(this, "GraphSaveButton", Tr("グラフ保存..."), 492, 502, 91, 25,
+                                 Tr("表示されているグラフをPNG画像として保存します。"));
+    CloseButton = MakeButton(this, "CloseButton", Tr("閉じる"), 492, 542, 91, 25,
+                             Tr("ウィンドウを閉じます。"));
     NoLineLabel = new QLabel(this);
     NoLineLabel->setObjectName("NoLineLabel");
     NoLineLabel->setWordWrap(true);
@@ -285,7 +287,7 @@ void TSpectrumViewForm::GraphSaveButtonClick() {
         return;
     }
     TFileDialog& dialog = CommonForm->SaveDialog;
-    if (!dialog.Run(this, "png", kPngFilter, imageDir)) {
+    if (!dialog.Run(this, "png", Tr(kPngFilter), imageDir)) {
         return;
     }
     const std::string chosen = dialog.FileName;

@@ -17,6 +17,7 @@ packages=(
     libsndfile1-dev
     locales
     libaubio-dev
+    gettext qt6-translations-l10n
 )
 
 if [ "${ZM_SKIP_APT:-0}" != "1" ]; then

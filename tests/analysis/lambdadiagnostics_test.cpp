@@ -159,7 +159,8 @@ TEST(CheckLambda, ReportsTheFitTheMeanRemovedLambdaAndDfaWithWarnings) {
     // A random walk with a little noise: alpha near 1.5.
     EXPECT_NEAR(check.dfa->alpha, 1.5, 0.15);
     EXPECT_EQ(easy.drawing.firstBin, 1);
-    EXPECT_EQ(check.warnings, std::vector<std::string>{kBandHoldsBinOneWarning});
+    EXPECT_EQ(check.warnings,
+              (std::vector<TWarning>{{"band_holds_bin_one", kBandHoldsBinOneWarning}}));
 
     // A band above bin 1 has no such warning.
     TWaveAnalyze fixed;
@@ -171,7 +172,7 @@ TEST(CheckLambda, ReportsTheFitTheMeanRemovedLambdaAndDfaWithWarnings) {
                                            kFixedMode, kHammingWindow, banded.view, banded.drawing);
     EXPECT_GT(banded.drawing.firstBin, 1);
     EXPECT_TRUE(std::none_of(bandedCheck.warnings.begin(), bandedCheck.warnings.end(),
-                             [](const std::string& w) { return w == kBandHoldsBinOneWarning; }));
+                             [](const TWarning& w) { return w == kBandHoldsBinOneWarning; }));
 
     // Five values: one group, nothing for DFA.
     TWaveAnalyze tiny;

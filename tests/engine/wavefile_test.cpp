@@ -220,7 +220,8 @@ TEST(WaveFile, TruncatedDataIsReadUpToTheEndOfTheFile) {
     ASSERT_TRUE(series.SampleAmplitude(path, 0.005));
     EXPECT_EQ(series.count, 8);
     EXPECT_EQ(series.warnings,
-              std::vector<std::string>{"the file holds 300 of 1000 frames its header declares"});
+              (std::vector<TWarning>{
+                  {"short_data", "the file holds 300 of 1000 frames its header declares"}}));
     // A whole file has no such warning.
     WriteFileBytes(path, TWavBuilder().Build({1, 2, 3}));
     ASSERT_TRUE(series.SampleAmplitude(path, 0.005));
