@@ -296,6 +296,17 @@ QImage ToImage(const TBitmap& bitmap) {
     return view.copy();
 }
 
+double GraphScale(const QWidget* widget) {
+    return widget->devicePixelRatioF();
+}
+
+void ShowGraph(QLabel* image, const TBitmap& bitmap, const QSize& size, double scale) {
+    QPixmap pixmap = QPixmap::fromImage(ToImage(bitmap));
+    pixmap.setDevicePixelRatio(scale);
+    image->setPixmap(pixmap);
+    image->resize(size);
+}
+
 void RunHandler(const std::function<void()>& handler) {
     try {
         handler();

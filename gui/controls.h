@@ -56,6 +56,14 @@ std::string Utf8(const QString& text);
 // A copy of a graph bitmap for display.
 QImage ToImage(const TBitmap& bitmap);
 
+// The density a graph is drawn at for `widget`: its device pixels per
+// logical pixel.
+double GraphScale(const QWidget* widget);
+
+// Shows a graph bitmap drawn at `scale` in `image`, sized to `size` logical
+// pixels, so each device pixel of the screen shows one of the bitmap.
+void ShowGraph(QLabel* image, const TBitmap& bitmap, const QSize& size, double scale);
+
 // Runs an event handler. An exception escaping it is shown in an error box
 // (no owner) with its message, empty for exceptions that carry none, and the
 // program goes on; the handler's own guards (the hourglass) have been undone

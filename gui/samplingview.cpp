@@ -108,13 +108,11 @@ QSize TSamplingViewForm::GraphSize() const {
 
 bool TSamplingViewForm::DrawSamplingGraph(const std::string& fileName, std::string* error) {
     const QSize size = GraphSize();
-    TSamplingDrawing drawing =
-        ::DrawSamplingGraph(values, count, period, unit, size.width(), size.height(), fileName,
-                            fileName.empty() ? TPngText{} : SeriesPngText(run));
+    TSamplingDrawing drawing = ::DrawSamplingGraph(
+        values, count, period, unit, size.width(), size.height(), fileName,
+        fileName.empty() ? TPngText{} : SeriesPngText(run), GraphScale(SamplingDataGraph));
     if (drawing.graph) {
-        const TBitmap& bitmap = drawing.graph->bitmap;
-        SamplingDataGraph->setPixmap(QPixmap::fromImage(ToImage(bitmap)));
-        SamplingDataGraph->resize(bitmap.Width(), bitmap.Height());
+        ShowGraph(SamplingDataGraph, drawing.graph->bitmap, size, drawing.graph->Scale());
     }
     if (error) {
         *error = drawing.saveError;

@@ -211,14 +211,14 @@ bool TSpectrumViewForm::CheckSettings() {
 }
 
 bool TSpectrumViewForm::DrawSpectrum(const std::string& fileName, std::string* error) {
-    TSpectrumDrawing drawing = ::DrawSpectrum(state, Settings(), fileName, OwnerOf(this), &run);
+    TSpectrumDrawing drawing =
+        ::DrawSpectrum(state, Settings(), fileName, OwnerOf(this), &run, GraphScale(SpectrumGraph));
     if (error) {
         *error = drawing.saveError;
     }
     if (drawing.graph) {
-        const TBitmap& bitmap = drawing.graph->bitmap;
-        SpectrumGraph->setPixmap(QPixmap::fromImage(ToImage(bitmap)));
-        SpectrumGraph->resize(bitmap.Width(), bitmap.Height());
+        const TXYGraph& graph = *drawing.graph;
+        ShowGraph(SpectrumGraph, graph.bitmap, QSize(graph.Width(), graph.Height()), graph.Scale());
         const std::string reason = NoLineReason(state, drawing);
         NoLineLabel->setText(Text(reason));
         NoLineLabel->setVisible(!reason.empty());
