@@ -160,9 +160,20 @@ QString CaptionWithFile(const std::string& caption, const std::string& path) {
 // The height of a title bar, for a window whose frame is not known yet.
 constexpr int kAssumedTitleBar = 32;
 
-QPoint PlaceBeside(const QRect& owner, const QSize& outer, const QRect& area) {
-    const int rightRoom = area.right() - owner.right();
-    const int leftRoom = owner.left() - area.left();
+TBesidePlace PlaceBeside(const QRect& placed, const QSize& outer, const QRect& area) {
+    QRect owner = placed;
+    int rightRoom = area.right() - owner.right();
+    int leftRoom = owner.left() - area.left();
+    if (outer.width() > rightRoom && outer.width() > leftRoom) {
+        if (rightRoom >= leftRoom) {
+            owner.moveLeft(std::max(area.left(), owner.left() - (outer.width() - rightRoom)));
+        } else {
+            owner.moveLeft(std::min(area.right() + 1 - owner.width(),
+                                    owner.left() + (outer.width() - leftRoom)));
+        }
+        rightRoom = area.right() - owner.right();
+        leftRoom = owner.left() - area.left();
+    }
     int x;
     if (outer.width() <= rightRoom) {
         x = owner.right() + 1;
@@ -173,8 +184,27 @@ QPoint PlaceBeside(const QRect& owner, const QSize& outer, const QRect& area) {
     }
     x = std::max(area.left(), std::min(x, area.right() + 1 - outer.width()));
     int y = std::max(area.top(), std::min(owner.top(), area.bottom() + 1 - outer.height()));
-    return QPoint(x, y);
+    return TBesidePlace{owner.topLeft(), QPoint(x, y)};
 }
+
+namespace {
+
+// A control Tab stops at in `window`: not a part of a compound control (the
+// text of a spin edit, the view of a scroll box), which moves with it.
+bool IsTabStop(const QWidget* widget, const QWidget* window) {
+    if (!(widget->focusPolicy() & Qt::TabFocus)) {
+        return false;
+    }
+    for (const QWidget* up = widget->parentWidget(); up && up != window; up = up->parentWidget()) {
+        if (qobject_cast<const QAbstractSpinBox*>(up) || qobject_cast<const QComboBox*>(up) ||
+            qobject_cast<const QAbstractScrollArea*>(up)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
 
 QScrollArea* FitIntoArea(QWidget* window, const QSize& area) {
     const QSize designed = window->size();
@@ -183,6 +213,15 @@ QScrollArea* FitIntoArea(QWidget* window, const QSize& area) {
         return nullptr;
     }
     window->setProperty("zmFitted", true);
+    // A widget that changes parent leaves the focus chain where it stood, so
+    // the chain is taken down before the move and put back after it.
+    QList<QWidget*> chain;
+    for (QWidget* widget = window->nextInFocusChain(); widget != window;
+         widget = widget->nextInFocusChain()) {
+        if (IsTabStop(widget, window)) {
+            chain << widget;
+        }
+    }
     auto* content = new QWidget;
     content->setObjectName(window->objectName() + "Content");
     content->setFixedSize(designed);
@@ -203,6 +242,11 @@ QScrollArea* FitIntoArea(QWidget* window, const QSize& area) {
     box->setFrameStyle(QFrame::NoFrame);
     box->setWidgetResizable(false);
     box->setWidget(content);
+    // The box scrolls to the control Tab moves to; it is no stop itself.
+    box->setFocusPolicy(Qt::NoFocus);
+    for (qsizetype i = 1; i < chain.size(); ++i) {
+        QWidget::setTabOrder(chain[i - 1], chain[i]);
+    }
     // The scroll bars take room of their own: the window gives up the
     // dimension it lacks and keeps the other, plus a bar's width.
     const int bar = window->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
@@ -221,16 +265,23 @@ QScrollArea* FitIntoArea(QWidget* window, const QSize& area) {
     return box;
 }
 
-void FitIntoScreen(QWidget* window) {
+QSize ScreenClientArea(const QWidget* window) {
     QScreen* screen = window->screen();
     if (screen == nullptr) {
-        return;
+        return QSize();
     }
     QSize frame = window->frameGeometry().size() - window->size();
     if (frame.width() <= 0 && frame.height() <= 0) {
         frame = QSize(0, kAssumedTitleBar);
     }
-    FitIntoArea(window, screen->availableGeometry().size() - frame);
+    return screen->availableGeometry().size() - frame;
+}
+
+void FitIntoScreen(QWidget* window) {
+    const QSize area = ScreenClientArea(window);
+    if (area.isValid()) {
+        FitIntoArea(window, area);
+    }
 }
 
 QString RichToolTip(const std::string& plain) {

@@ -84,9 +84,17 @@ void AddShortcut(QWidget* window, const QKeySequence& keys, const std::function<
 QString CaptionWithFile(const std::string& caption, const std::string& path);
 
 // Where a window of `outer` size goes beside `owner` (both frames included)
-// within `area`: to its right, else to its left, else on the side with more
-// room, top edges level; always brought inside the area as far as it fits.
-QPoint PlaceBeside(const QRect& owner, const QSize& outer, const QRect& area);
+// within `area`: to its right, else to its left, top edges level. Where
+// neither side has room, the owner moves away from the side with more room
+// by what that side lacks, as far as the area allows, and the window goes
+// there: side by side where the area is wide enough for both, else
+// overlapping the owner as little as the area allows. The window is always
+// brought inside the area as far as it fits.
+struct TBesidePlace {
+    QPoint owner;  // the owner's new top-left corner (its old one if it stays)
+    QPoint window; // the window's top-left corner
+};
+TBesidePlace PlaceBeside(const QRect& owner, const QSize& outer, const QRect& area);
 
 // Fits a fixed-size window into `area` (its client size there): when it
 // fits, nothing changes, so the designed geometry stays exact. Otherwise its
@@ -95,6 +103,11 @@ QPoint PlaceBeside(const QRect& owner, const QSize& outer, const QRect& area);
 // still be reached. Returns the scroll box, or null when the window fits or
 // was fitted before.
 QScrollArea* FitIntoArea(QWidget* window, const QSize& area);
+
+// The client size a window has on its screen: the available area less its
+// frame (a title bar's worth when the frame is not known yet); invalid
+// without a screen.
+QSize ScreenClientArea(const QWidget* window);
 
 // FitIntoArea with the available area of the window's screen less its frame
 // (a title bar's worth when the frame is not known yet).

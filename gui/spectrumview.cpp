@@ -267,8 +267,18 @@ void TSpectrumViewForm::ShowBeside(QWidget* owner) {
     if (!placed && owner != nullptr) {
         placed = true;
         if (QScreen* screen = owner->screen()) {
-            move(PlaceBeside(owner->frameGeometry(), frameGeometry().size(),
-                             screen->availableGeometry()));
+            // Before its first showing the window's frame is not known; it
+            // gets the same decoration as the main window's.
+            QSize outer = frameGeometry().size();
+            if (outer == size()) {
+                outer += owner->frameGeometry().size() - owner->size();
+            }
+            const TBesidePlace place =
+                PlaceBeside(owner->frameGeometry(), outer, screen->availableGeometry());
+            if (place.owner != owner->frameGeometry().topLeft()) {
+                owner->move(place.owner);
+            }
+            move(place.window);
         }
     }
     ShowModeless();
