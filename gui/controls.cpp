@@ -401,12 +401,29 @@ QGroupBox* MakeGroupBox(QWidget* parent, const char* name, const std::string& ti
     return box;
 }
 
+void ShrinkFontToFit(QWidget* widget, const QString& text, int room) {
+    // A face whose glyphs are wider than the one the layout was drawn for
+    // would clip the text; a pixel or two less keeps it whole.
+    constexpr int kSmallestPixels = 8;
+    QFont font = widget->font();
+    const int designed = font.pixelSize();
+    while (font.pixelSize() > kSmallestPixels &&
+           QFontMetrics(font).horizontalAdvance(text) > room) {
+        font.setPixelSize(font.pixelSize() - 1);
+    }
+    if (font.pixelSize() != designed) {
+        widget->setFont(font);
+    }
+}
+
 QPushButton* MakeButton(QWidget* parent, const char* name, const std::string& caption, int left,
                         int top, int width, int height, const std::string& hint) {
     auto* button = new QPushButton(Text(caption), parent);
     button->setObjectName(name);
     button->setAutoDefault(true);
     Place(button, left, top, width, height);
+    // The text keeps four pixels from each edge.
+    ShrinkFontToFit(button, button->text().remove('&'), width - 8);
     SetHint(button, hint);
     return button;
 }
@@ -493,6 +510,11 @@ TRadioGroup::TRadioGroup(QWidget* parent, const char* name, const std::string& c
         button->setObjectName(QString("%1Item%2").arg(name).arg(i));
         Place(button, (i / perColumn) * cellWidth + 8, (i % perColumn) * cellHeight + topMargin,
               cellWidth, cellHeight);
+        const QStyle* style = button->style();
+        ShrinkFontToFit(
+            button, button->text(),
+            cellWidth - style->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth, nullptr, button) -
+                style->pixelMetric(QStyle::PM_RadioButtonLabelSpacing, nullptr, button));
         group->addButton(button, i);
         buttons.push_back(button);
     }

@@ -135,7 +135,12 @@ void SetLabelText(QLabel* label, const std::string& text);
 QGroupBox* MakeGroupBox(QWidget* parent, const char* name, const std::string& title, int left,
                         int top, int width, int height);
 
-// A push button. Buttons take Enter themselves when they have the focus.
+// Lowers the pixel size of the widget's font (not below 8) until `text` is
+// at most `room` pixels wide; the font stays as it is where the text fits.
+void ShrinkFontToFit(QWidget* widget, const QString& text, int room);
+
+// A push button. Buttons take Enter themselves when they have the focus;
+// a caption too wide for the button is drawn a little smaller.
 QPushButton* MakeButton(QWidget* parent, const char* name, const std::string& caption, int left,
                         int top, int width, int height, const std::string& hint = {});
 
@@ -164,7 +169,8 @@ QComboBox* MakeDropDownList(QWidget* parent, const char* name,
                             int height, const std::string& hint = {});
 
 // A radio group: a captioned box of radio buttons laid out in columns, one
-// selected item. Click is emitted only when the user selects an item (by
+// selected item (an item's text too wide for its cell drawn a little
+// smaller). Click is emitted only when the user selects an item (by
 // mouse or keyboard), never for SetItemIndex. The Tab key stops once in the
 // group, at the selected item; the arrow keys select within the group.
 class TRadioGroup : public QGroupBox {

@@ -71,6 +71,36 @@ private slots:
         QCOMPARE(overlap, least);
     }
 
+    // A caption wider than its control (a face with wider glyphs than the
+    // layout's) is drawn smaller until it fits; one that fits keeps the
+    // window's font.
+    void captionsShrinkToFit_data() {
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<bool>("shrinks");
+        QTest::newRow("fits") << "閉じる" << 87 << false;
+        QTest::newRow("too-wide") << "スペクトルウィンドウを表示する" << 126 << true;
+        QTest::newRow("hopeless") << "スペクトルウィンドウを表示する" << 20 << true;
+    }
+    void captionsShrinkToFit() {
+        QFETCH(QString, caption);
+        QFETCH(int, width);
+        QFETCH(bool, shrinks);
+        window->setFont(UiFont());
+        QPushButton* button = MakeButton(window.get(), "Button", Utf8(caption), 0, 0, width, 25);
+        TRadioGroup group(window.get(), "Group", "描画方法", {"点", Utf8(caption)}, 2, 0, 40,
+                          2 * width + 30, 58);
+        for (QWidget* control :
+             {static_cast<QWidget*>(button), static_cast<QWidget*>(group.Button(1))}) {
+            QCOMPARE(control->font().pixelSize() < UiFont().pixelSize(), shrinks);
+            QVERIFY(control->font().pixelSize() >= 8);
+        }
+        QCOMPARE(group.Button(0)->font().pixelSize(), UiFont().pixelSize());
+        if (width > 20) {
+            QCOMPARE(Misfits(window.get()), QStringList());
+        }
+    }
+
     void radioGroupLayout_data() {
         QTest::addColumn<int>("items");
         QTest::addColumn<int>("columns");
