@@ -21,16 +21,13 @@ TSamplingStatistics SamplingStatisticsTexts(int count, double period, double ave
     return texts;
 }
 
-TSamplingDrawing DrawSamplingGraph(const double* values, int count, double period,
-                                   const std::string& unit, int w, int h,
-                                   const std::string& fileName, const TPngText& text) {
+namespace {
+
+std::unique_ptr<TXYGraph> SamplingGraph(const std::vector<double>& times, const double* values,
+                                        int count, const std::string& unit, int w, int h,
+                                        double scale) {
     constexpr TColor kBlue = 0xFF0000;
-    std::vector<double> times(count > 0 ? count : 0);
-    for (int i = 0; i < count; ++i) {
-        times[i] = i * period;
-    }
-    TSamplingDrawing drawing;
-    auto graph = std::make_unique<TXYGraph>(w, h);
+    auto graph = std::make_unique<TXYGraph>(w, h, scale);
     graph->plot = TPixelRect{55, 20, w - 35, h - 30};
     graph->SetAxisUnits("sec", unit);
     if (count > 0) {
@@ -40,8 +37,27 @@ TSamplingDrawing DrawSamplingGraph(const double* values, int count, double perio
     graph->xLog = false;
     graph->yLog = false;
     graph->PlotPolyline(times.data(), values, count, kBlue, 1, 0);
+    return graph;
+}
+
+} // namespace
+
+TSamplingDrawing DrawSamplingGraph(const double* values, int count, double period,
+                                   const std::string& unit, int w, int h,
+                                   const std::string& fileName, const TPngText& text,
+                                   double scale) {
+    std::vector<double> times(count > 0 ? count : 0);
+    for (int i = 0; i < count; ++i) {
+        times[i] = i * period;
+    }
+    TSamplingDrawing drawing;
+    std::unique_ptr<TXYGraph> graph;
     if (!fileName.empty()) {
+        graph = SamplingGraph(times, values, count, unit, w, h, 1.0);
         drawing.saved = graph->SaveAsPng(fileName, &drawing.saveError, text);
+    }
+    if (!graph || TXYGraph::UsableScale(w, h, scale) != 1.0) {
+        graph = SamplingGraph(times, values, count, unit, w, h, scale);
     }
     drawing.graph = std::move(graph);
     return drawing;

@@ -131,7 +131,7 @@ TSpectrumFit FitSpectrum(const TSpectrumState& state) {
 
 TSpectrumDrawing DrawSpectrum(const TSpectrumState& state, const TSpectrumSettings& settings,
                               const std::string& fileName, TMessageOwner owner,
-                              const TRunDescription* run) {
+                              const TRunDescription* run, double scale) {
     TSpectrumDrawing drawing;
     const int binCount = state.binCount;
     if (state.spectrum == nullptr || state.fftSize <= 0 || binCount < 1) {
@@ -156,40 +156,53 @@ TSpectrumDrawing DrawSpectrum(const TSpectrumState& state, const TSpectrumSettin
 
     const int horz = settings.HorzSizeBox;
     const int vert = settings.VertSizeBox;
-    auto graph = std::make_unique<TXYGraph>(kMarginLeft + horz + kMarginRight,
-                                            kMarginTop + vert + kMarginBottom);
-    graph->plot = TPixelRect{kMarginLeft, kMarginTop, kMarginLeft + horz, kMarginTop + vert};
-    graph->world = TVirtualRect{
-        static_cast<double>(settings.FlowerBox), static_cast<double>(settings.PlowerBox),
-        static_cast<double>(settings.FupperBox), static_cast<double>(settings.PupperBox)};
-    graph->xStep = 1.0;
-    graph->yStep = 1.0;
-    graph->SetAxisUnits("Hz", "");
-    graph->xLog = true;
-    graph->yLog = true;
-
-    switch (settings.DrawMethodBox) {
-    case kDrawPoints:
-        graph->PlotPoints(xs.data(), ys.data(), binCount, kSeriesColor);
-        break;
-    case kDrawPolyline:
-        graph->PlotPolyline(xs.data(), ys.data(), binCount, kSeriesColor, 1, 0);
-        break;
-    default:
-        graph->PlotHistogram(gx.data(), gy.data(), k, kHistogramColor);
-        break;
-    }
-
+    const int width = kMarginLeft + horz + kMarginRight;
+    const int height = kMarginTop + vert + kMarginBottom;
     if (drawing.hasLine) {
-        graph->DrawLine(gx[0], drawing.slope * gx[0] + drawing.intercept, gx[k - 1],
-                        drawing.slope * gx[k - 1] + drawing.intercept, kLineColor, 1, 0);
         drawing.lambdaText = FormatLambda(-drawing.slope);
-        graph->PutText(drawing.lambdaText, horz - 84, 16, 0x000000, 16);
     }
+    auto draw = [&](double scale) {
+        auto graph = std::make_unique<TXYGraph>(width, height, scale);
+        graph->plot = TPixelRect{kMarginLeft, kMarginTop, kMarginLeft + horz, kMarginTop + vert};
+        graph->world = TVirtualRect{
+            static_cast<double>(settings.FlowerBox), static_cast<double>(settings.PlowerBox),
+            static_cast<double>(settings.FupperBox), static_cast<double>(settings.PupperBox)};
+        graph->xStep = 1.0;
+        graph->yStep = 1.0;
+        graph->SetAxisUnits("Hz", "");
+        graph->xLog = true;
+        graph->yLog = true;
 
+        switch (settings.DrawMethodBox) {
+        case kDrawPoints:
+            graph->PlotPoints(xs.data(), ys.data(), binCount, kSeriesColor);
+            break;
+        case kDrawPolyline:
+            graph->PlotPolyline(xs.data(), ys.data(), binCount, kSeriesColor, 1, 0);
+            break;
+        default:
+            graph->PlotHistogram(gx.data(), gy.data(), k, kHistogramColor);
+            break;
+        }
+
+        if (drawing.hasLine) {
+            graph->DrawLine(gx[0], drawing.slope * gx[0] + drawing.intercept, gx[k - 1],
+                            drawing.slope * gx[k - 1] + drawing.intercept, kLineColor, 1, 0);
+            graph->PutText(drawing.lambdaText, horz - 84, 16, 0x000000, 16);
+        }
+        return graph;
+    };
+
+    // What is saved is always drawn at scale 1; the screen gets its own
+    // drawing when its pixels are denser.
+    std::unique_ptr<TXYGraph> graph;
     if (!fileName.empty()) {
+        graph = draw(1.0);
         const TPngText text = run ? SpectrumPngText(*run, state, drawing) : TPngText{};
         drawing.saved = graph->SaveAsPng(fileName, &drawing.saveError, text);
+    }
+    if (!graph || TXYGraph::UsableScale(width, height, scale) != 1.0) {
+        graph = draw(scale);
     }
     drawing.graph = std::move(graph);
     return drawing;

@@ -32,7 +32,7 @@ constexpr double kLogOfNothing = -3.4e38;
 
 // The result of one drawing.
 struct TSpectrumDrawing {
-    // The graph, or null when nothing was drawn (binCount < 1 or settings
+    // The graph (at the asked scale), or null when nothing was drawn (binCount < 1 or settings
     // refused); the window then keeps its previous image.
     std::unique_ptr<TXYGraph> graph;
     std::vector<double> gx; // band groups: lower edge (log10 Hz)
@@ -80,10 +80,12 @@ bool CheckSettings(int flowerBar, int fupperBar, const TSpectrumSettings& settin
 
 // Draws the spectrum held by `state` with `settings` and, when fileName is not
 // empty, saves the graph as PNG, with the text entries of `run` when given.
-// Messages of CheckSettings go to `owner`.
+// Messages of CheckSettings go to `owner`. The graph returned is drawn at
+// `scale` bitmap pixels per graph pixel (for a screen's pixel density); the
+// PNG is always drawn at scale 1.
 TSpectrumDrawing DrawSpectrum(const TSpectrumState& state, const TSpectrumSettings& settings,
                               const std::string& fileName, TMessageOwner owner,
-                              const TRunDescription* run = nullptr);
+                              const TRunDescription* run = nullptr, double scale = 1.0);
 
 // Why `drawing`, made from `state`, has no line, for the user: the spectrum
 // is zero everywhere (a silent recording), the spectrum has too few points

@@ -24,9 +24,6 @@ int ClampToInt(int64_t value) {
                                                 std::numeric_limits<int>::max()));
 }
 
-constexpr int kDashOn = 3;
-constexpr int kDashPeriod = 6;
-
 } // namespace
 
 TCanvas::TCanvas(TBitmap& bitmap) : bitmap(bitmap) {
@@ -37,6 +34,12 @@ void TCanvas::SetPen(TColor color, int width, int style) {
     penColor = color;
     penWidth = std::clamp(width, 1, kMaxPenWidth);
     penStyle = style;
+}
+
+void TCanvas::SetDotLength(int length) {
+    dashOn = std::clamp(length, 1, kMaxPenWidth);
+    dashPeriod = 2 * dashOn;
+    dashPhase = 0;
 }
 
 void TCanvas::SetBrush(TColor color, TBrushStyle style) {
@@ -164,7 +167,7 @@ void TCanvas::DrawSegment(TPixelPoint a, TPixelPoint b) {
     const int64_t n = du * su;     // pixels drawn, at most 2^32 - 1
     const int64_t minor = dv * sv; // 0 ... n
     const int startPhase = dashPhase;
-    dashPhase = static_cast<int>((dashPhase + n) % kDashPeriod);
+    dashPhase = static_cast<int>((dashPhase + n) % dashPeriod);
     if (n == 0) {
         return;
     }
@@ -237,10 +240,10 @@ void TCanvas::DrawSegment(TPixelPoint a, TPixelPoint b) {
     const int64_t twoMinor = 2 * minor;
     const int64_t twoLength = 2 * n;
     int64_t u = u0 + su * kBegin;
-    int phase = static_cast<int>((startPhase + kBegin) % kDashPeriod);
+    int phase = static_cast<int>((startPhase + kBegin) % dashPeriod);
     const bool dotted = penStyle == static_cast<int>(TPenStyle::Dot);
     for (int64_t k = kBegin; k < kEnd; ++k) {
-        if (!dotted || phase < kDashOn) {
+        if (!dotted || phase < dashOn) {
             int64_t v = v0 + sv * m;
             if (xMajor) {
                 Stamp(u, v);
@@ -254,7 +257,7 @@ void TCanvas::DrawSegment(TPixelPoint a, TPixelPoint b) {
             r -= twoLength;
             ++m;
         }
-        if (++phase == kDashPeriod) {
+        if (++phase == dashPeriod) {
             phase = 0;
         }
     }

@@ -40,6 +40,9 @@ public:
     // 3 pixels on, 3 off, counted from the last MoveTo or from the first point
     // of a polyline; the off pixels are left untouched.
     void SetPen(TColor color, int width, int style);
+    // The length of a dot and of a gap of the dotted pen, 3 unless set; a
+    // drawing at twice the pixel density sets 6 so it looks the same.
+    void SetDotLength(int length);
     void SetBrush(TColor color, TBrushStyle style);
     void SetBrushStyle(TBrushStyle style);
     // Font: face name (resolved through fontconfig; "ＭＳ Ｐゴシック" finds a
@@ -96,4 +99,6 @@ private:
     int clipLeft, clipTop, clipRight, clipBottom;
     TPixelPoint current;
     int dashPhase = 0;
+    int dashOn = 3;
+    int dashPeriod = 6;
 };

@@ -55,21 +55,68 @@ double StepFor(double length) {
     return step;
 }
 
+int Scaled(int64_t length, double scale) {
+    if (scale == 1.0) {
+        return ClampToInt(length);
+    }
+    const double value = std::round(static_cast<double>(length) * scale);
+    return static_cast<int>(std::clamp<double>(value, std::numeric_limits<int32_t>::min(),
+                                               std::numeric_limits<int32_t>::max()));
+}
+
 } // namespace
 
-TXYGraph::TXYGraph(int width, int height)
-    : bitmap(width, height), plot{40, 40, ClampToInt(static_cast<int64_t>(width) - 40),
-                                  ClampToInt(static_cast<int64_t>(height) - 40)},
-      canvas(bitmap) {}
+double TXYGraph::UsableScale(int width, int height, double scale) {
+    if (!(scale > 1.0) || !std::isfinite(scale)) {
+        return 1.0;
+    }
+    const double pixels = std::max(width, 1) * static_cast<double>(std::max(height, 1));
+    const double limit = std::sqrt(static_cast<double>(kMaxScaledPixels) / pixels);
+    return std::max(1.0, std::min(scale, limit));
+}
+
+TXYGraph::TXYGraph(int width, int height, double scale)
+    : scale(UsableScale(width, height, scale)), width(width), height(height),
+      bitmap(Scaled(width, this->scale), Scaled(height, this->scale)),
+      plot{40, 40, ClampToInt(static_cast<int64_t>(width) - 40),
+           ClampToInt(static_cast<int64_t>(height) - 40)},
+      canvas(bitmap) {
+    canvas.SetDotLength(DeviceWidth(3));
+}
+
+int TXYGraph::Device(int64_t length) const {
+    return Scaled(length, scale);
+}
+
+int TXYGraph::DeviceWidth(int width) const {
+    return std::max(1, Device(width));
+}
+
+TPixelRect TXYGraph::DevicePlot() const {
+    return TPixelRect{Device(plot.left), Device(plot.top), Device(plot.right), Device(plot.bottom)};
+}
 
 void TXYGraph::ToPixel(const TVirtualPoint& point, TPixelPoint& result) const {
-    VirtualToPixel(result, point, plot, world);
+    VirtualToPixel(result, point, DevicePlot(), world);
+}
+
+TPixelPoint TXYGraph::LinePoint(TPixelPoint p) const {
+    // A pen as wide as one graph pixel stamps from (width - 1) / 2 before
+    // its point, so its stamp covers the point's whole block from there.
+    const int64_t offset = (DeviceWidth(1) - 1) / 2;
+    if (offset == 0) {
+        return p;
+    }
+    return TPixelPoint{ClampToInt(p.x + offset), ClampToInt(p.y + offset)};
 }
 
 void TXYGraph::ClipToPlot() {
-    // The region takes the plotting area's right and bottom lines in.
-    canvas.SetClip(plot.left, plot.top, ClampToInt(static_cast<int64_t>(plot.right) + 1),
-                   ClampToInt(static_cast<int64_t>(plot.bottom) + 1));
+    // The region takes the plotting area's right and bottom lines in, each
+    // one graph pixel wide.
+    const TPixelRect area = DevicePlot();
+    const int64_t unit = DeviceWidth(1);
+    canvas.SetClip(area.left, area.top, ClampToInt(area.right + unit),
+                   ClampToInt(area.bottom + unit));
 }
 
 void TXYGraph::ResetClip() {
@@ -86,7 +133,9 @@ void TXYGraph::DrawLine(double x1, double y1, double x2, double y2, TColor color
     TPixelPoint p1, p2;
     ToPixel({x1, y1}, p1);
     ToPixel({x2, y2}, p2);
-    canvas.SetPen(color, width, style);
+    p1 = LinePoint(p1);
+    p2 = LinePoint(p2);
+    canvas.SetPen(color, DeviceWidth(width), style);
     ClipToPlot();
     canvas.MoveTo(p1);
     canvas.LineTo(p2);
@@ -169,12 +218,12 @@ void TXYGraph::DrawXLabel(double x, bool withUnit) {
     TPixelPoint p;
     ToPixel({x, world.ymin}, p);
     std::string text = LabelText(x, xLog);
-    canvas.SetFont(labelFontName, labelFontColor, labelFontHeight);
+    canvas.SetFont(labelFontName, labelFontColor, Device(labelFontHeight));
     canvas.SetBrushStyle(TBrushStyle::Clear);
     // The number alone is centred on the tick; the unit then trails it.
     int64_t w = canvas.TextWidth(text);
     int64_t left = p.x - w / 2;
-    int64_t top = static_cast<int64_t>(p.y) + 6;
+    int64_t top = static_cast<int64_t>(p.y) + Device(6);
     if (withUnit) {
         text += xUnit;
     }
@@ -188,11 +237,11 @@ void TXYGraph::DrawYLabel(double y, bool withUnit) {
     if (withUnit) {
         text += yUnit;
     }
-    canvas.SetFont(labelFontName, labelFontColor, labelFontHeight);
+    canvas.SetFont(labelFontName, labelFontColor, Device(labelFontHeight));
     canvas.SetBrushStyle(TBrushStyle::Clear);
     int64_t w = canvas.TextWidth(text);
     int64_t h = canvas.TextHeight(text);
-    int64_t left = p.x - (w + 6);
+    int64_t left = p.x - (w + Device(6));
     int64_t top = p.y - h / 2;
     canvas.TextOut(ClampToInt(left), ClampToInt(top), text);
 }
@@ -219,10 +268,10 @@ void TXYGraph::DrawGrid(int width, int style) {
 }
 
 void TXYGraph::PutText(const std::string& text, int dx, int dy, TColor color, int height) {
-    canvas.SetFont(textFontName, color, height);
+    canvas.SetFont(textFontName, color, Device(height));
     canvas.SetBrushStyle(TBrushStyle::Clear);
-    canvas.TextOut(ClampToInt(static_cast<int64_t>(plot.left) + dx),
-                   ClampToInt(static_cast<int64_t>(plot.top) + dy), text);
+    canvas.TextOut(Device(static_cast<int64_t>(plot.left) + dx),
+                   Device(static_cast<int64_t>(plot.top) + dy), text);
 }
 
 void TXYGraph::SetAxisUnits(const std::string& xUnit, const std::string& yUnit) {
@@ -232,10 +281,20 @@ void TXYGraph::SetAxisUnits(const std::string& xUnit, const std::string& yUnit) 
 
 void TXYGraph::DrawPoints(const double* xs, const double* ys, int n, TColor color) {
     ClipToPlot();
+    // A point covers one graph pixel: its block of bitmap pixels.
+    const int size = DeviceWidth(1);
+    canvas.SetBrush(color, TBrushStyle::Solid);
     for (int i = 0; i < n; ++i) {
         TPixelPoint p;
         ToPixel({xs[i], ys[i]}, p);
-        canvas.SetPixel(p, color);
+        if (size == 1) {
+            canvas.SetPixel(p, color);
+        } else {
+            const int64_t left = p.x;
+            const int64_t top = p.y;
+            canvas.FillRect(ClampToInt(left), ClampToInt(top), ClampToInt(left + size),
+                            ClampToInt(top + size));
+        }
     }
     ResetClip();
 }
@@ -251,12 +310,14 @@ void TXYGraph::DrawPolyline(const double* xs, const double* ys, int n, TColor co
         // is drawn as given.
         points.resize(static_cast<std::size_t>(n));
         for (int i = 0; i < n; ++i) {
-            ToPixel({xs[i], ys[i]}, points[static_cast<std::size_t>(i)]);
+            TPixelPoint p;
+            ToPixel({xs[i], ys[i]}, p);
+            points[static_cast<std::size_t>(i)] = LinePoint(p);
         }
     } else {
         points = ColumnRuns(xs, ys, n);
     }
-    canvas.SetPen(color, width, style);
+    canvas.SetPen(color, DeviceWidth(width), style);
     ClipToPlot();
     canvas.Polyline(points.data(), static_cast<int>(points.size()));
     ResetClip();
@@ -274,11 +335,13 @@ std::vector<TPixelPoint> TXYGraph::ColumnRuns(const double* xs, const double* ys
     std::vector<TPixelPoint> out;
     // Room for every column of the plot; a plot narrower than nothing
     // (right left of left) reserves nothing.
-    const int64_t columns = static_cast<int64_t>(plot.right) - plot.left + 2;
+    const TPixelRect area = DevicePlot();
+    const int64_t columns = static_cast<int64_t>(area.right) - area.left + 2;
     out.reserve(static_cast<std::size_t>(std::clamp<int64_t>(4 * columns + 8, 0, n)));
     TPixelPoint first{}, low{}, high{}, before{}, last{};
     int length = 0; // points in the current run
-    auto emit = [&out](TPixelPoint p) {
+    auto emit = [this, &out](TPixelPoint p) {
+        p = LinePoint(p);
         if (out.empty() || out.back().x != p.x || out.back().y != p.y) {
             out.push_back(p);
         }
@@ -322,7 +385,9 @@ void TXYGraph::DrawHistogram(const double* xs, const double* ys, int n, TColor c
     canvas.SetBrush(color, TBrushStyle::Solid);
     // Edges are kept in 64 bits: a point mapped to an integer limit must not
     // overflow the bar arithmetic. Clamping them back is harmless because the
-    // clip lies inside the bitmap.
+    // clip lies inside the bitmap. Bars stand one graph pixel apart.
+    const int64_t gap = DeviceWidth(1);
+    const int64_t plotBottom = DevicePlot().bottom;
     int64_t w = 0;
     for (int i = 0; i < n; ++i) {
         TPixelPoint p;
@@ -331,12 +396,12 @@ void TXYGraph::DrawHistogram(const double* xs, const double* ys, int n, TColor c
         if (i < n - 1) {
             TPixelPoint next;
             ToPixel({xs[i + 1], ys[i]}, next);
-            r = static_cast<int64_t>(next.x) - 1;
+            r = static_cast<int64_t>(next.x) - gap;
         } else {
             r = p.x + w;
         }
         w = r - p.x;
-        int64_t left = p.x, top = p.y, right = r, bottom = plot.bottom;
+        int64_t left = p.x, top = p.y, right = r, bottom = plotBottom;
         if (bottom < top) {
             std::swap(top, bottom);
         }

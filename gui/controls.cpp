@@ -160,9 +160,20 @@ QString CaptionWithFile(const std::string& caption, const std::string& path) {
 // The height of a title bar, for a window whose frame is not known yet.
 constexpr int kAssumedTitleBar = 32;
 
-QPoint PlaceBeside(const QRect& owner, const QSize& outer, const QRect& area) {
-    const int rightRoom = area.right() - owner.right();
-    const int leftRoom = owner.left() - area.left();
+TBesidePlace PlaceBeside(const QRect& placed, const QSize& outer, const QRect& area) {
+    QRect owner = placed;
+    int rightRoom = area.right() - owner.right();
+    int leftRoom = owner.left() - area.left();
+    if (outer.width() > rightRoom && outer.width() > leftRoom) {
+        if (rightRoom >= leftRoom) {
+            owner.moveLeft(std::max(area.left(), owner.left() - (outer.width() - rightRoom)));
+        } else {
+            owner.moveLeft(std::min(area.right() + 1 - owner.width(),
+                                    owner.left() + (outer.width() - leftRoom)));
+        }
+        rightRoom = area.right() - owner.right();
+        leftRoom = owner.left() - area.left();
+    }
     int x;
     if (outer.width() <= rightRoom) {
         x = owner.right() + 1;
@@ -173,8 +184,27 @@ QPoint PlaceBeside(const QRect& owner, const QSize& outer, const QRect& area) {
     }
     x = std::max(area.left(), std::min(x, area.right() + 1 - outer.width()));
     int y = std::max(area.top(), std::min(owner.top(), area.bottom() + 1 - outer.height()));
-    return QPoint(x, y);
+    return TBesidePlace{owner.topLeft(), QPoint(x, y)};
 }
+
+namespace {
+
+// A control Tab stops at in `window`: not a part of a compound control (the
+// text of a spin edit, the view of a scroll box), which moves with it.
+bool IsTabStop(const QWidget* widget, const QWidget* window) {
+    if (!(widget->focusPolicy() & Qt::TabFocus)) {
+        return false;
+    }
+    for (const QWidget* up = widget->parentWidget(); up && up != window; up = up->parentWidget()) {
+        if (qobject_cast<const QAbstractSpinBox*>(up) || qobject_cast<const QComboBox*>(up) ||
+            qobject_cast<const QAbstractScrollArea*>(up)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
 
 QScrollArea* FitIntoArea(QWidget* window, const QSize& area) {
     const QSize designed = window->size();
@@ -183,6 +213,15 @@ QScrollArea* FitIntoArea(QWidget* window, const QSize& area) {
         return nullptr;
     }
     window->setProperty("zmFitted", true);
+    // A widget that changes parent leaves the focus chain where it stood, so
+    // the chain is taken down before the move and put back after it.
+    QList<QWidget*> chain;
+    for (QWidget* widget = window->nextInFocusChain(); widget != window;
+         widget = widget->nextInFocusChain()) {
+        if (IsTabStop(widget, window)) {
+            chain << widget;
+        }
+    }
     auto* content = new QWidget;
     content->setObjectName(window->objectName() + "Content");
     content->setFixedSize(designed);
@@ -203,6 +242,11 @@ QScrollArea* FitIntoArea(QWidget* window, const QSize& area) {
     box->setFrameStyle(QFrame::NoFrame);
     box->setWidgetResizable(false);
     box->setWidget(content);
+    // The box scrolls to the control Tab moves to; it is no stop itself.
+    box->setFocusPolicy(Qt::NoFocus);
+    for (qsizetype i = 1; i < chain.size(); ++i) {
+        QWidget::setTabOrder(chain[i - 1], chain[i]);
+    }
     // The scroll bars take room of their own: the window gives up the
     // dimension it lacks and keeps the other, plus a bar's width.
     const int bar = window->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
@@ -221,16 +265,23 @@ QScrollArea* FitIntoArea(QWidget* window, const QSize& area) {
     return box;
 }
 
-void FitIntoScreen(QWidget* window) {
+QSize ScreenClientArea(const QWidget* window) {
     QScreen* screen = window->screen();
     if (screen == nullptr) {
-        return;
+        return QSize();
     }
     QSize frame = window->frameGeometry().size() - window->size();
     if (frame.width() <= 0 && frame.height() <= 0) {
         frame = QSize(0, kAssumedTitleBar);
     }
-    FitIntoArea(window, screen->availableGeometry().size() - frame);
+    return screen->availableGeometry().size() - frame;
+}
+
+void FitIntoScreen(QWidget* window) {
+    const QSize area = ScreenClientArea(window);
+    if (area.isValid()) {
+        FitIntoArea(window, area);
+    }
 }
 
 QString RichToolTip(const std::string& plain) {
@@ -296,6 +347,17 @@ QImage ToImage(const TBitmap& bitmap) {
     return view.copy();
 }
 
+double GraphScale(const QWidget* widget) {
+    return widget->devicePixelRatioF();
+}
+
+void ShowGraph(QLabel* image, const TBitmap& bitmap, const QSize& size, double scale) {
+    QPixmap pixmap = QPixmap::fromImage(ToImage(bitmap));
+    pixmap.setDevicePixelRatio(scale);
+    image->setPixmap(pixmap);
+    image->resize(size);
+}
+
 void RunHandler(const std::function<void()>& handler) {
     try {
         handler();
@@ -339,12 +401,29 @@ QGroupBox* MakeGroupBox(QWidget* parent, const char* name, const std::string& ti
     return box;
 }
 
+void ShrinkFontToFit(QWidget* widget, const QString& text, int room) {
+    // A face whose glyphs are wider than the one the layout was drawn for
+    // would clip the text; a pixel or two less keeps it whole.
+    constexpr int kSmallestPixels = 8;
+    QFont font = widget->font();
+    const int designed = font.pixelSize();
+    while (font.pixelSize() > kSmallestPixels &&
+           QFontMetrics(font).horizontalAdvance(text) > room) {
+        font.setPixelSize(font.pixelSize() - 1);
+    }
+    if (font.pixelSize() != designed) {
+        widget->setFont(font);
+    }
+}
+
 QPushButton* MakeButton(QWidget* parent, const char* name, const std::string& caption, int left,
                         int top, int width, int height, const std::string& hint) {
     auto* button = new QPushButton(Text(caption), parent);
     button->setObjectName(name);
     button->setAutoDefault(true);
     Place(button, left, top, width, height);
+    // The text keeps four pixels from each edge.
+    ShrinkFontToFit(button, button->text().remove('&'), width - 8);
     SetHint(button, hint);
     return button;
 }
@@ -431,6 +510,11 @@ TRadioGroup::TRadioGroup(QWidget* parent, const char* name, const std::string& c
         button->setObjectName(QString("%1Item%2").arg(name).arg(i));
         Place(button, (i / perColumn) * cellWidth + 8, (i % perColumn) * cellHeight + topMargin,
               cellWidth, cellHeight);
+        const QStyle* style = button->style();
+        ShrinkFontToFit(
+            button, button->text(),
+            cellWidth - style->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth, nullptr, button) -
+                style->pixelMetric(QStyle::PM_RadioButtonLabelSpacing, nullptr, button));
         group->addButton(button, i);
         buttons.push_back(button);
     }

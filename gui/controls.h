@@ -56,6 +56,14 @@ std::string Utf8(const QString& text);
 // A copy of a graph bitmap for display.
 QImage ToImage(const TBitmap& bitmap);
 
+// The density a graph is drawn at for `widget`: its device pixels per
+// logical pixel.
+double GraphScale(const QWidget* widget);
+
+// Shows a graph bitmap drawn at `scale` in `image`, sized to `size` logical
+// pixels, so each device pixel of the screen shows one of the bitmap.
+void ShowGraph(QLabel* image, const TBitmap& bitmap, const QSize& size, double scale);
+
 // Runs an event handler. An exception escaping it is shown in an error box
 // (no owner) with its message, empty for exceptions that carry none, and the
 // program goes on; the handler's own guards (the hourglass) have been undone
@@ -76,9 +84,17 @@ void AddShortcut(QWidget* window, const QKeySequence& keys, const std::function<
 QString CaptionWithFile(const std::string& caption, const std::string& path);
 
 // Where a window of `outer` size goes beside `owner` (both frames included)
-// within `area`: to its right, else to its left, else on the side with more
-// room, top edges level; always brought inside the area as far as it fits.
-QPoint PlaceBeside(const QRect& owner, const QSize& outer, const QRect& area);
+// within `area`: to its right, else to its left, top edges level. Where
+// neither side has room, the owner moves away from the side with more room
+// by what that side lacks, as far as the area allows, and the window goes
+// there: side by side where the area is wide enough for both, else
+// overlapping the owner as little as the area allows. The window is always
+// brought inside the area as far as it fits.
+struct TBesidePlace {
+    QPoint owner;  // the owner's new top-left corner (its old one if it stays)
+    QPoint window; // the window's top-left corner
+};
+TBesidePlace PlaceBeside(const QRect& owner, const QSize& outer, const QRect& area);
 
 // Fits a fixed-size window into `area` (its client size there): when it
 // fits, nothing changes, so the designed geometry stays exact. Otherwise its
@@ -87,6 +103,11 @@ QPoint PlaceBeside(const QRect& owner, const QSize& outer, const QRect& area);
 // still be reached. Returns the scroll box, or null when the window fits or
 // was fitted before.
 QScrollArea* FitIntoArea(QWidget* window, const QSize& area);
+
+// The client size a window has on its screen: the available area less its
+// frame (a title bar's worth when the frame is not known yet); invalid
+// without a screen.
+QSize ScreenClientArea(const QWidget* window);
 
 // FitIntoArea with the available area of the window's screen less its frame
 // (a title bar's worth when the frame is not known yet).
@@ -114,7 +135,12 @@ void SetLabelText(QLabel* label, const std::string& text);
 QGroupBox* MakeGroupBox(QWidget* parent, const char* name, const std::string& title, int left,
                         int top, int width, int height);
 
-// A push button. Buttons take Enter themselves when they have the focus.
+// Lowers the pixel size of the widget's font (not below 8) until `text` is
+// at most `room` pixels wide; the font stays as it is where the text fits.
+void ShrinkFontToFit(QWidget* widget, const QString& text, int room);
+
+// A push button. Buttons take Enter themselves when they have the focus;
+// a caption too wide for the button is drawn a little smaller.
 QPushButton* MakeButton(QWidget* parent, const char* name, const std::string& caption, int left,
                         int top, int width, int height, const std::string& hint = {});
 
@@ -143,7 +169,8 @@ QComboBox* MakeDropDownList(QWidget* parent, const char* name,
                             int height, const std::string& hint = {});
 
 // A radio group: a captioned box of radio buttons laid out in columns, one
-// selected item. Click is emitted only when the user selects an item (by
+// selected item (an item's text too wide for its cell drawn a little
+// smaller). Click is emitted only when the user selects an item (by
 // mouse or keyboard), never for SetItemIndex. The Tab key stops once in the
 // group, at the selected item; the arrow keys select within the group.
 class TRadioGroup : public QGroupBox {

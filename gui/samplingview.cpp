@@ -3,6 +3,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>
+#include <algorithm>
+#include <initializer_list>
 
 #include "analysis/samplinggraph.h"
 #include "base/safefile.h"
@@ -58,6 +60,7 @@ TSamplingViewForm::TSamplingViewForm() {
     SamplingDataGraph->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     SamplingDataScrollBox->setWidget(SamplingDataGraph);
     SamplingDataGraph->setGeometry(0, 0, 105, 105);
+    graphSize = SamplingDataScrollBox->maximumViewportSize();
 
     NumSampleLabel = MakeLabel(this, "NumSampleLabel", Tr("総サンプル数："), 16, 340);
     DurationLabel = MakeLabel(this, "DurationLabel", Tr("長さ："), 16, 359);
@@ -104,18 +107,51 @@ void TSamplingViewForm::UpdateStatistics(double average, double maximum) {
 }
 
 QSize TSamplingViewForm::GraphSize() const {
-    return SamplingDataScrollBox->maximumViewportSize();
+    return graphSize;
+}
+
+void TSamplingViewForm::FitIntoArea(const QSize& area) {
+    if (fitted) {
+        return;
+    }
+    fitted = true;
+    const QSize designed = size();
+    const int lackWidth = std::max(0, designed.width() - area.width());
+    const int lackHeight = std::max(0, designed.height() - area.height());
+    if (lackWidth == 0 && lackHeight == 0) {
+        return;
+    }
+    // The buttons move left no further than the statistics' right edge, and
+    // the graph's box keeps room for a strip of graph and its scroll bars.
+    constexpr int kMinGraphBoxHeight = 96;
+    int statisticsRight = 0;
+    for (const QLabel* label : {NumSampleLabel, DurationLabel, AverageLabel, MaxLabel}) {
+        statisticsRight = std::max(statisticsRight, label->geometry().right() + 1);
+    }
+    if (GraphSaveButton->x() - lackWidth < statisticsRight + 8 ||
+        SamplingDataScrollBox->height() - lackHeight < kMinGraphBoxHeight) {
+        ::FitIntoArea(this, area);
+        return;
+    }
+    setFixedSize(designed.width() - lackWidth, designed.height() - lackHeight);
+    SamplingDataScrollBox->resize(SamplingDataScrollBox->width() - lackWidth,
+                                  SamplingDataScrollBox->height() - lackHeight);
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{NumSampleLabel, DurationLabel, AverageLabel, MaxLabel}) {
+        control->move(control->x(), control->y() - lackHeight);
+    }
+    for (QWidget* control : std::initializer_list<QWidget*>{GraphSaveButton, OkButton}) {
+        control->move(control->x() - lackWidth, control->y() - lackHeight);
+    }
 }
 
 bool TSamplingViewForm::DrawSamplingGraph(const std::string& fileName, std::string* error) {
     const QSize size = GraphSize();
-    TSamplingDrawing drawing =
-        ::DrawSamplingGraph(values, count, period, unit, size.width(), size.height(), fileName,
-                            fileName.empty() ? TPngText{} : SeriesPngText(run));
+    TSamplingDrawing drawing = ::DrawSamplingGraph(
+        values, count, period, unit, size.width(), size.height(), fileName,
+        fileName.empty() ? TPngText{} : SeriesPngText(run), GraphScale(SamplingDataGraph));
     if (drawing.graph) {
-        const TBitmap& bitmap = drawing.graph->bitmap;
-        SamplingDataGraph->setPixmap(QPixmap::fromImage(ToImage(bitmap)));
-        SamplingDataGraph->resize(bitmap.Width(), bitmap.Height());
+        ShowGraph(SamplingDataGraph, drawing.graph->bitmap, size, drawing.graph->Scale());
     }
     if (error) {
         *error = drawing.saveError;
@@ -145,7 +181,10 @@ void TSamplingViewForm::GraphSaveButtonClick() {
 
 int TSamplingViewForm::ShowModal(QWidget* owner) {
     centreOver = owner;
-    FitIntoScreen(this);
+    const QSize area = ScreenClientArea(this);
+    if (area.isValid()) {
+        FitIntoArea(area);
+    }
     CentreOverOwner();
     const TModalRunner& runner = Runner();
     return runner ? runner(*this) : exec();

@@ -53,8 +53,17 @@ public:
     void KeepPlace() { keepPlace = true; }
     bool HasPlace() const { return keepPlace; }
 
-    // The size the graph is drawn at: the scroll box's client area.
+    // The size the graph is drawn at: the scroll box's client area as
+    // designed (a window fitted to a small screen scrolls it).
     QSize GraphSize() const;
+
+    // Fits the window into a client area of `area`: where only the graph
+    // lacks room, the window shrinks by what it lacks, the graph's box with
+    // it (the graph then scrolls there), and the statistics and buttons
+    // keep their places from the window's left and bottom and its right and
+    // bottom edges. Otherwise as FitIntoArea. Once only; nothing changes
+    // where the window fits.
+    void FitIntoArea(const QSize& area);
 
     QScrollArea* SamplingDataScrollBox;
     QLabel* SamplingDataGraph;
@@ -82,6 +91,8 @@ private:
     void CentreOverOwner();
 
     QWidget* centreOver = nullptr;
+    QSize graphSize;
+    bool fitted = false;
     bool keepPlace = false;
     QPoint centredAt;
 };

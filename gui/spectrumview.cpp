@@ -213,14 +213,14 @@ bool TSpectrumViewForm::CheckSettings() {
 }
 
 bool TSpectrumViewForm::DrawSpectrum(const std::string& fileName, std::string* error) {
-    TSpectrumDrawing drawing = ::DrawSpectrum(state, Settings(), fileName, OwnerOf(this), &run);
+    TSpectrumDrawing drawing =
+        ::DrawSpectrum(state, Settings(), fileName, OwnerOf(this), &run, GraphScale(SpectrumGraph));
     if (error) {
         *error = drawing.saveError;
     }
     if (drawing.graph) {
-        const TBitmap& bitmap = drawing.graph->bitmap;
-        SpectrumGraph->setPixmap(QPixmap::fromImage(ToImage(bitmap)));
-        SpectrumGraph->resize(bitmap.Width(), bitmap.Height());
+        const TXYGraph& graph = *drawing.graph;
+        ShowGraph(SpectrumGraph, graph.bitmap, QSize(graph.Width(), graph.Height()), graph.Scale());
         const std::string reason = NoLineReason(state, drawing);
         NoLineLabel->setText(Text(reason));
         NoLineLabel->setVisible(!reason.empty());
@@ -269,8 +269,18 @@ void TSpectrumViewForm::ShowBeside(QWidget* owner) {
     if (!placed && owner != nullptr) {
         placed = true;
         if (QScreen* screen = owner->screen()) {
-            move(PlaceBeside(owner->frameGeometry(), frameGeometry().size(),
-                             screen->availableGeometry()));
+            // Before its first showing the window's frame is not known; it
+            // gets the same decoration as the main window's.
+            QSize outer = frameGeometry().size();
+            if (outer == size()) {
+                outer += owner->frameGeometry().size() - owner->size();
+            }
+            const TBesidePlace place =
+                PlaceBeside(owner->frameGeometry(), outer, screen->availableGeometry());
+            if (place.owner != owner->frameGeometry().topLeft()) {
+                owner->move(place.owner);
+            }
+            move(place.window);
         }
     }
     ShowModeless();

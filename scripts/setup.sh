@@ -16,6 +16,7 @@ packages=(
     hyperfine sox libsox-fmt-all time parallel
     libsndfile1-dev
     locales
+    dpkg-dev appstream desktop-file-utils file
     libaubio-dev
     gettext qt6-translations-l10n
 )

@@ -58,3 +58,19 @@ TEST(DrawSamplingGraph, AnEmptySeriesDrawsAnEmptyGraph) {
     ASSERT_TRUE(drawing.graph);
     EXPECT_EQ(drawing.graph->bitmap.Width(), 804);
 }
+
+// A denser screen gets a denser graph; the file stays the scale-1 graph.
+TEST(DrawSamplingGraph, ScaledForTheScreenSavedAtScaleOne) {
+    std::vector<double> values = {1.0, 3.0, 2.0, 5.0};
+    TTempDir dir;
+    const std::string plain = dir.File("plain.png");
+    const std::string scaled = dir.File("scaled.png");
+    TSamplingDrawing one = DrawSamplingGraph(values.data(), 4, 0.5, "RMS", 300, 200, plain);
+    TSamplingDrawing two =
+        DrawSamplingGraph(values.data(), 4, 0.5, "RMS", 300, 200, scaled, {}, 2.0);
+    ASSERT_TRUE(two.saved);
+    EXPECT_EQ(two.graph->bitmap.Width(), 600);
+    EXPECT_EQ(two.graph->bitmap.Height(), 400);
+    EXPECT_EQ(ReadFileBytes(scaled), ReadFileBytes(plain));
+    EXPECT_EQ(ReadFileBytes(plain), EncodePng(one.graph->bitmap));
+}

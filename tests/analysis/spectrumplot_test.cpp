@@ -239,3 +239,22 @@ TEST(NoLineReason, NamesWhyThereIsNoLine) {
     // Nothing drawn (no spectrum): nothing to explain.
     EXPECT_EQ(NoLineReason(TSpectrumState{}, TSpectrumDrawing{}), "");
 }
+
+TEST(DrawSpectrum, ScaledForTheScreenSavedAtScaleOne) {
+    TComplexFFT fft = MakeSpectrum(1024, [](int b) { return 1.0 / b; });
+    TSpectrumState state = StateFor(fft, 1024, 0.025);
+    TTempDir dir;
+    const std::string plain = dir.File("plain.png");
+    const std::string scaled = dir.File("scaled.png");
+    for (int method : {kDrawPoints, kDrawPolyline, kDrawHistogram}) {
+        TSpectrumSettings settings;
+        settings.DrawMethodBox = method;
+        TSpectrumDrawing one = DrawSpectrum(state, settings, plain, nullptr);
+        TSpectrumDrawing two = DrawSpectrum(state, settings, scaled, nullptr, nullptr, 2.0);
+        ASSERT_TRUE(two.saved);
+        EXPECT_EQ(two.graph->bitmap.Width(), 2 * one.graph->bitmap.Width());
+        EXPECT_EQ(two.graph->bitmap.Height(), 2 * one.graph->bitmap.Height());
+        EXPECT_EQ(two.lambdaText, one.lambdaText);
+        EXPECT_EQ(ReadFileBytes(scaled), ReadFileBytes(plain)) << "method " << method;
+    }
+}

@@ -1,5 +1,6 @@
 #include "graph/xygraph.h"
 
+#include <algorithm>
 #include <clocale>
 #include <cmath>
 #include <cstdint>
@@ -715,3 +716,123 @@ TEST(AutoRange, NoValuesLeaveTheRangeAlone) {
 }
 
 } // namespace
+
+// ---- drawing at a higher pixel density ----
+
+// The scale-1 bitmap with every pixel made an s x s block.
+TBitmap Enlarged(const TBitmap& bitmap, int s) {
+    TBitmap large(bitmap.Width() * s, bitmap.Height() * s);
+    for (int y = 0; y < large.Height(); ++y) {
+        for (int x = 0; x < large.Width(); ++x) {
+            large.SetPixel(x, y, bitmap.Pixel(x / s, y / s));
+        }
+    }
+    return large;
+}
+
+// Frame, dotted grid, histogram bars and points on binary fractions of a
+// 128-pixel plot, whose pixels every scale places exactly.
+void DrawScaleProbe(TXYGraph& graph) {
+    graph.plot = TPixelRect{40, 20, 168, 148};
+    graph.xStep = 0.125;
+    graph.yStep = 0.25;
+    const double xs[] = {0.125, 0.25, 0.5, 0.75};
+    const double ys[] = {0.5, 0.25, 0.75, 0.5};
+    graph.PlotHistogram(xs, ys, 4, kInk);
+    const double px[] = {0.0625, 0.875, 1.0};
+    const double py[] = {0.875, 0.125, 0.0};
+    graph.DrawPoints(px, py, 3, kBlack);
+}
+
+class ScaledGraph : public testing::TestWithParam<int> {};
+
+TEST_P(ScaledGraph, PlotPixelsAreTheScaleOneOnesAsBlocks) {
+    const int s = GetParam();
+    TXYGraph one(200, 170);
+    TXYGraph scaled(200, 170, s);
+    DrawScaleProbe(one);
+    DrawScaleProbe(scaled);
+    ASSERT_EQ(scaled.Scale(), s);
+    ASSERT_EQ(scaled.bitmap.Width(), 200 * s);
+    ASSERT_EQ(scaled.bitmap.Height(), 170 * s);
+    EXPECT_EQ(scaled.Width(), 200);
+    EXPECT_EQ(scaled.Height(), 170);
+    const TBitmap expected = Enlarged(one.bitmap, s);
+    // Inside the plot, its right and bottom lines included (the labels
+    // outside it are drawn from fonts at another size). A pen stamps whole
+    // blocks but leaves out only the last bitmap pixel of a line, so line
+    // ends and dots differ by a pixel row or two; a dot, gap, pen or bar
+    // spacing of the wrong length differs along whole lines.
+    int wrong = 0;
+    int drawn = 0;
+    for (int y = 20 * s; y < 149 * s; ++y) {
+        for (int x = 40 * s; x < 169 * s; ++x) {
+            wrong += scaled.bitmap.Pixel(x, y) != expected.Pixel(x, y);
+            drawn += expected.Pixel(x, y) != kWhite;
+        }
+    }
+    EXPECT_LT(wrong * 64, drawn) << wrong << " of " << drawn << " pixels differ";
+    // The frame's left and bottom lines are whole blocks.
+    for (int i = 0; i < s; ++i) {
+        EXPECT_EQ(scaled.bitmap.Pixel(40 * s + i, 100 * s + i), kBlack);
+        EXPECT_EQ(scaled.bitmap.Pixel(100 * s + i, 148 * s + i), kBlack);
+    }
+    EXPECT_EQ(scaled.bitmap.Pixel(40 * s + s, 100 * s), kWhite);
+}
+
+TEST_P(ScaledGraph, LabelsAndTextGrowWithTheScale) {
+    const int s = GetParam();
+    auto inkHeight = [](const TXYGraph& graph, int left, int right) {
+        int top = graph.bitmap.Height(), bottom = -1;
+        for (int y = 0; y < graph.bitmap.Height(); ++y) {
+            for (int x = left; x < right; ++x) {
+                if (graph.bitmap.Pixel(x, y) != kWhite) {
+                    top = std::min(top, y);
+                    bottom = std::max(bottom, y);
+                }
+            }
+        }
+        return bottom - top + 1;
+    };
+    TXYGraph one(200, 170);
+    TXYGraph scaled(200, 170, s);
+    for (TXYGraph* graph : {&one, &scaled}) {
+        graph->Clear();
+        graph->DrawYLabel(0.5, false);
+        graph->PutText("λ = 1.000", 0, 0, kBlack, 16);
+    }
+    // The y label left of the plot, and the text inside it.
+    const int labelOne = inkHeight(one, 0, 40);
+    const int textOne = inkHeight(one, 40, 200);
+    ASSERT_GT(labelOne, 4);
+    ASSERT_GT(textOne, 4);
+    EXPECT_NEAR(inkHeight(scaled, 0, 40 * s), labelOne * s, s + 1);
+    EXPECT_NEAR(inkHeight(scaled, 40 * s, 200 * s), textOne * s, s + 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Scale, ScaledGraph, testing::Values(2, 3),
+                         [](const testing::TestParamInfo<int>& info) {
+                             return "x" + std::to_string(info.param);
+                         });
+
+TEST(UsableScale, StaysAtOneOrAboveAndWithinTheBitmapLimit) {
+    struct Case {
+        int width;
+        int height;
+        double asked;
+        double drawn;
+    };
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    const Case cases[] = {
+        {100, 100, 1.0, 1.0},   {100, 100, 2.0, 2.0},
+        {100, 100, 1.5, 1.5},   {100, 100, 0.5, 1.0},
+        {100, 100, nan, 1.0},   {100, 100, inf, 1.0},
+        {8192, 8192, 2.0, 1.0}, {4096, 4096, 4.0, 2.0},
+        {0, 0, 3.0, 3.0},       {3084, 3080, 1000.0, std::sqrt(67108864.0 / (3084.0 * 3080.0))},
+    };
+    for (const Case& c : cases) {
+        EXPECT_DOUBLE_EQ(TXYGraph::UsableScale(c.width, c.height, c.asked), c.drawn)
+            << c.width << "x" << c.height << " at " << c.asked;
+    }
+}

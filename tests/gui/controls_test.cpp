@@ -35,27 +35,70 @@ private slots:
     // Items fill the box below the caption, column by column, in cells of
     // equal size.
     // Beside the owner on the side that has room, top edges level, and
-    // always inside the screen area.
+    // always inside the screen area. Where neither side has room the owner
+    // makes it: side by side where both fit, else the least overlap.
     void placeBeside_data() {
         QTest::addColumn<QRect>("owner");
         QTest::addColumn<QRect>("area");
         QTest::addColumn<QPoint>("place");
+        QTest::addColumn<QPoint>("ownerPlace");
         QTest::newRow("right") << QRect(708, 353, 504, 374) << QRect(0, 0, 1920, 1080)
-                               << QPoint(1212, 353);
+                               << QPoint(1212, 353) << QPoint(708, 353);
         QTest::newRow("left") << QRect(1300, 100, 504, 374) << QRect(0, 0, 1920, 1080)
-                              << QPoint(673, 100);
-        QTest::newRow("neither-more-right")
-            << QRect(500, 313, 504, 374) << QRect(0, 0, 1600, 1000) << QPoint(973, 299);
+                              << QPoint(673, 100) << QPoint(1300, 100);
+        QTest::newRow("neither-more-right") << QRect(500, 313, 504, 374) << QRect(0, 0, 1600, 1000)
+                                            << QPoint(973, 299) << QPoint(469, 313);
         QTest::newRow("neither-more-left")
-            << QRect(600, 0, 504, 374) << QRect(0, 0, 1600, 1000) << QPoint(0, 0);
-        QTest::newRow("taller-than-area")
-            << QRect(100, 50, 504, 374) << QRect(0, 30, 1920, 600) << QPoint(604, 30);
+            << QRect(600, 0, 504, 374) << QRect(0, 0, 1600, 1000) << QPoint(0, 0) << QPoint(627, 0);
+        QTest::newRow("taller-than-area") << QRect(100, 50, 504, 374) << QRect(0, 30, 1920, 600)
+                                          << QPoint(604, 30) << QPoint(100, 50);
+        QTest::newRow("no-room") << QRect(148, 47, 506, 400) << QRect(0, 0, 800, 468)
+                                 << QPoint(0, 0) << QPoint(294, 47);
     }
     void placeBeside() {
         QFETCH(QRect, owner);
         QFETCH(QRect, area);
         QFETCH(QPoint, place);
-        QCOMPARE(PlaceBeside(owner, QSize(627, 701), area), place);
+        QFETCH(QPoint, ownerPlace);
+        const QSize outer(627, 701);
+        const TBesidePlace beside = PlaceBeside(owner, outer, area);
+        QCOMPARE(beside.window, place);
+        QCOMPARE(beside.owner, ownerPlace);
+        const QRect window(beside.window, outer);
+        const QRect moved(beside.owner, owner.size());
+        const int overlap = window.intersected(moved).width();
+        const int least = std::max(0, owner.width() + outer.width() - area.width());
+        QCOMPARE(overlap, least);
+    }
+
+    // A caption wider than its control (a face with wider glyphs than the
+    // layout's) is drawn smaller until it fits; one that fits keeps the
+    // window's font.
+    void captionsShrinkToFit_data() {
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<bool>("shrinks");
+        QTest::newRow("fits") << "閉じる" << 87 << false;
+        QTest::newRow("too-wide") << "スペクトルウィンドウを表示する" << 126 << true;
+        QTest::newRow("hopeless") << "スペクトルウィンドウを表示する" << 20 << true;
+    }
+    void captionsShrinkToFit() {
+        QFETCH(QString, caption);
+        QFETCH(int, width);
+        QFETCH(bool, shrinks);
+        window->setFont(UiFont());
+        QPushButton* button = MakeButton(window.get(), "Button", Utf8(caption), 0, 0, width, 25);
+        TRadioGroup group(window.get(), "Group", "描画方法", {"点", Utf8(caption)}, 2, 0, 40,
+                          2 * width + 30, 58);
+        for (QWidget* control :
+             {static_cast<QWidget*>(button), static_cast<QWidget*>(group.Button(1))}) {
+            QCOMPARE(control->font().pixelSize() < UiFont().pixelSize(), shrinks);
+            QVERIFY(control->font().pixelSize() >= 8);
+        }
+        QCOMPARE(group.Button(0)->font().pixelSize(), UiFont().pixelSize());
+        if (width > 20) {
+            QCOMPARE(Misfits(window.get()), QStringList());
+        }
     }
 
     void radioGroupLayout_data() {

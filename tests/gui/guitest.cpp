@@ -4,6 +4,7 @@
 #include <QAbstractSpinBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -112,6 +113,23 @@ void WriteRecording(const std::string& path, double seconds, double exponent, ui
 
 QImage ShownImage(const QLabel* image) {
     return image->pixmap().toImage().convertToFormat(QImage::Format_RGB888);
+}
+
+void UseOffscreenScreen(const std::string& folder, int width, int height, const char* scale) {
+    const QString file = QString::fromStdString(folder) + "/screens.json";
+    QFile json(file);
+    const QByteArray text = QString("{\"screens\": [{\"name\": \"screen\", \"x\": 0, \"y\": 0, "
+                                    "\"width\": %1, \"height\": %2, \"logicalDpi\": 96, "
+                                    "\"logicalBaseDpi\": 96, \"dpr\": 1}]}")
+                                .arg(width)
+                                .arg(height)
+                                .toUtf8();
+    if (!json.open(QIODevice::WriteOnly) || json.write(text) != text.size()) {
+        qFatal("cannot write %s", qPrintable(file));
+    }
+    json.close();
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + file.toUtf8());
+    qputenv("QT_SCALE_FACTOR", scale);
 }
 
 QStringList TabStops(QWidget* window, const QString& start) {

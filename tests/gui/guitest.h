@@ -46,6 +46,19 @@ template <class TTest> int RunGuiTest(int argc, char** argv) {
         return RunGuiTest<TestClass>(argc, argv);                                                  \
     }
 
+// Makes the headless platform offer one screen of width x height device
+// pixels, shown at `scale` (QT_SCALE_FACTOR), described in a file under
+// `folder`. Before the application starts.
+void UseOffscreenScreen(const std::string& folder, int width, int height, const char* scale);
+
+// As ZM_GUI_TEST_MAIN on one width x height screen at `scale`.
+#define ZM_GUI_TEST_MAIN_AT_SCALE(TestClass, width, height, scale)                                 \
+    int main(int argc, char** argv) {                                                              \
+        TTempDir screens;                                                                          \
+        UseOffscreenScreen(screens.Path(), width, height, scale);                                  \
+        return RunGuiTest<TestClass>(argc, argv);                                                  \
+    }
+
 // Installs recording hooks for the boxes, the file dialogs, the modal
 // runner, the URL opener and the hourglass, and restores the previous ones
 // when it goes.
