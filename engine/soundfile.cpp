@@ -1,8 +1,10 @@
 #include "engine/soundfile.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <sndfile.h>
+#include <system_error>
 
 // The decoder reads through these callbacks from the caller's stream, so a
 // file on disk and bytes in memory take the same path.
@@ -63,6 +65,8 @@ struct TSoundFileIo {
 };
 
 namespace {
+
+std::atomic<bool> readAheadOn{true};
 
 SNDFILE* Handle(void* handle) {
     return static_cast<SNDFILE*>(handle);
@@ -170,7 +174,16 @@ bool IsAudioFileName(const std::string& name) {
     return false;
 }
 
+void SetDecoderReadAhead(bool on) {
+    readAheadOn = on;
+}
+
+bool DecoderReadAhead() {
+    return readAheadOn;
+}
+
 TSoundFile::~TSoundFile() {
+    StopReadAhead();
     if (handle) {
         sf_close(Handle(handle));
     }
@@ -187,6 +200,7 @@ bool TSoundFile::Open(std::istream& in, std::string& problem) {
     }
     streamSize = end;
     in.seekg(0);
+    readAheadWanted = DecoderReadAhead();
 
     SF_VIRTUAL_IO io{};
     io.get_filelen = TSoundFileIo::Length;
@@ -267,27 +281,34 @@ double TSoundFile::FrameSumScale() const {
     return channels == 1 ? unit : unit * 0.5;
 }
 
-void TSoundFile::Fail(std::string& problem, const std::string& what) {
-    failed = true;
+void TSoundFile::DecodeFail(std::string& problem, const std::string& what) {
+    decodeFailed = true;
     problem = what;
 }
 
 void TSoundFile::DecoderStopped(bool shortRead, std::string& problem) {
     if (shortRead && sf_error(Handle(handle)) != SF_ERR_NO_ERROR) {
-        Fail(problem, "データの途中で読み込みに失敗しました(" + std::to_string(position) + " / " +
-                          std::to_string(frames) + "フレーム目、" + sf_strerror(Handle(handle)) +
-                          ")。");
+        DecodeFail(problem, "データの途中で読み込みに失敗しました(" + std::to_string(position) +
+                                " / " + std::to_string(frames) + "フレーム目、" +
+                                sf_strerror(Handle(handle)) + ")。");
     }
 }
 
-unsigned TSoundFile::ReadFrames(float* out, unsigned n, std::string& problem) {
-    if (!handle || failed) {
+unsigned TSoundFile::DecodeFrames() const {
+    // A block of at most 2^20 samples: 8 MB of doubles.
+    const unsigned perChannel = (1u << 20) / static_cast<unsigned>(std::max(channels, 1));
+    return std::clamp(perChannel, 1u, kBlockFrames);
+}
+
+unsigned TSoundFile::DecodeFloats(float* out, unsigned n, std::string& problem) {
+    if (decodeFailed) {
         return 0;
     }
     const std::size_t width = static_cast<std::size_t>(channels);
+    const unsigned block = DecodeFrames();
     unsigned total = 0;
     while (total < n) {
-        const unsigned want = std::min(n - total, kBlockFrames);
+        const unsigned want = std::min(n - total, block);
         samples.resize(static_cast<std::size_t>(want) * width);
         const sf_count_t got = sf_readf_double(Handle(handle), samples.data(), want);
         if (got <= 0) {
@@ -301,8 +322,8 @@ unsigned TSoundFile::ReadFrames(float* out, unsigned n, std::string& problem) {
             }
             if (!std::isfinite(sum)) {
                 position += static_cast<uint64_t>(i);
-                Fail(problem, "frame " + std::to_string(position) +
-                                  " holds a sample that is not a finite number");
+                DecodeFail(problem, "frame " + std::to_string(position) +
+                                        " holds a sample that is not a finite number");
                 return total + static_cast<unsigned>(i);
             }
             out[total + i] = static_cast<float>(sum / static_cast<double>(width));
@@ -317,8 +338,8 @@ unsigned TSoundFile::ReadFrames(float* out, unsigned n, std::string& problem) {
     return total;
 }
 
-unsigned TSoundFile::ReadFrameSums(int32_t* out, unsigned n, std::string& problem) {
-    if (!HasIntegerSums() || failed) {
+unsigned TSoundFile::DecodeSums(int32_t* out, unsigned n, std::string& problem) {
+    if (decodeFailed) {
         return 0;
     }
     // The library hands 8-bit data over as value * 256.
@@ -348,4 +369,161 @@ unsigned TSoundFile::ReadFrameSums(int32_t* out, unsigned n, std::string& proble
     }
     DecoderStopped(total < n, problem);
     return total;
+}
+
+bool TSoundFile::StartReadAhead() {
+    if (readAhead.joinable()) {
+        return true;
+    }
+    if (!readAheadWanted) {
+        return false;
+    }
+    // One try per file: without a thread the reader decodes itself.
+    readAheadWanted = false;
+    try {
+        ring.assign(kReadAheadBlocks, TBlock());
+        const bool sums = HasIntegerSums();
+        for (TBlock& block : ring) {
+            if (sums) {
+                block.sums.resize(kBlockFrames);
+            } else {
+                block.floats.resize(kBlockFrames);
+            }
+        }
+        // The decoding side never allocates its block buffers afterwards.
+        if (sums) {
+            integers.resize(static_cast<std::size_t>(kBlockFrames) * 2);
+        } else {
+            samples.resize(static_cast<std::size_t>(DecodeFrames()) *
+                           static_cast<std::size_t>(channels));
+        }
+        readAhead = std::thread(&TSoundFile::ReadAheadLoop, this);
+    } catch (const std::bad_alloc&) {
+        ring.clear();
+        return false;
+    } catch (const std::system_error&) {
+        ring.clear();
+        return false;
+    }
+    return true;
+}
+
+void TSoundFile::ReadAheadLoop() {
+    const bool sums = HasIntegerSums();
+    for (;;) {
+        unsigned slot = 0;
+        {
+            std::unique_lock<std::mutex> lock(queueMutex);
+            queueChanged.wait(lock, [this] { return stopping || queued < ring.size(); });
+            if (stopping) {
+                return;
+            }
+            slot = (head + queued) % static_cast<unsigned>(ring.size());
+        }
+        // The reader touches no block beyond the queued ones.
+        TBlock& block = ring[slot];
+        try {
+            block.problem.clear();
+            block.frames = sums ? DecodeSums(block.sums.data(), kBlockFrames, block.problem)
+                                : DecodeFloats(block.floats.data(), kBlockFrames, block.problem);
+            block.failed = decodeFailed;
+        } catch (const std::exception&) {
+            // Only a message can fail to be allocated here; the frames are
+            // given up with the rest.
+            decodeFailed = true;
+            block.failed = true;
+            block.frames = 0;
+            try {
+                block.problem = "out of memory";
+            } catch (const std::exception&) {
+            }
+        }
+        block.last = block.failed || block.frames < kBlockFrames;
+        {
+            std::lock_guard<std::mutex> lock(queueMutex);
+            ++queued;
+        }
+        queueChanged.notify_all();
+        if (block.last) {
+            return;
+        }
+    }
+}
+
+void TSoundFile::StopReadAhead() {
+    if (!readAhead.joinable()) {
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> lock(queueMutex);
+        stopping = true;
+    }
+    queueChanged.notify_all();
+    readAhead.join();
+}
+
+unsigned TSoundFile::TakeAhead(float* floats, int32_t* sums, unsigned n, std::string& problem) {
+    const double scale = FrameSumScale();
+    unsigned total = 0;
+    std::unique_lock<std::mutex> lock(queueMutex);
+    while (total < n) {
+        queueChanged.wait(lock, [this] { return queued > 0; });
+        TBlock& block = ring[head];
+        lock.unlock();
+        const unsigned take = std::min(n - total, block.frames - headTaken);
+        if (floats && !block.sums.empty()) {
+            // The float of a frame is exactly its sum times the scale.
+            for (unsigned i = 0; i < take; ++i) {
+                floats[total + i] = static_cast<float>(block.sums[headTaken + i] * scale);
+            }
+        } else if (floats) {
+            std::copy_n(block.floats.begin() + headTaken, take, floats + total);
+        } else {
+            std::copy_n(block.sums.begin() + headTaken, take, sums + total);
+        }
+        total += take;
+        headTaken += take;
+        lock.lock();
+        if (headTaken < block.frames) {
+            break;
+        }
+        if (block.last) {
+            // As without read-ahead, a failure is told to the read that asks
+            // for frames past it; the last block stays at the head.
+            if (total < n && block.failed) {
+                failed = true;
+                problem = block.problem;
+            }
+            break;
+        }
+        head = (head + 1) % static_cast<unsigned>(ring.size());
+        --queued;
+        headTaken = 0;
+        queueChanged.notify_all();
+    }
+    return total;
+}
+
+unsigned TSoundFile::ReadFrames(float* out, unsigned n, std::string& problem) {
+    if (!handle || failed) {
+        return 0;
+    }
+    if (StartReadAhead()) {
+        return TakeAhead(out, nullptr, n, problem);
+    }
+    const unsigned got = DecodeFloats(out, n, problem);
+    failed = decodeFailed;
+    return got;
+}
+
+unsigned TSoundFile::ReadFrameSums(int32_t* out, unsigned n, std::string& problem) {
+    if (!HasIntegerSums() || failed) {
+        return 0;
+    }
+    if (StartReadAhead()) {
+        return TakeAhead(nullptr, out, n, problem);
+    }
+    const unsigned got = DecodeSums(out, n, problem);
+    failed = decodeFailed;
+    return got;
 }
