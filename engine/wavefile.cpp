@@ -71,6 +71,7 @@ void ConvertStereo(const unsigned char* data, unsigned frames, float* out) {
 // sub-format GUID then names the encoding.
 constexpr uint16_t kPcmTag = 1;
 constexpr uint16_t kExtensibleTag = 0xFFFE;
+constexpr uint16_t kFloatTag = 3;
 
 // Bytes 2 ... 15 of every sub-format GUID built on a format tag
 // (xxxx0000-0000-0010-8000-00AA00389B71); the tag is in bytes 0 and 1.
@@ -125,7 +126,7 @@ bool TWaveFile::Open(const std::string& name) {
         return false;
     }
     const bool opened = Open(std::move(stream));
-    if (!opened && refusedByDecoder) {
+    if (!opened && (refusedByDecoder || unsupportedFloat)) {
         problem = name + ": " + problem;
     }
     return opened;
@@ -139,7 +140,8 @@ bool TWaveFile::Open(std::unique_ptr<std::istream> stream) {
     file = std::move(stream);
     refusedByDecoder = false;
     damagedPcm = false;
-    if (!Walk() && (damagedPcm || !OpenSound())) {
+    unsupportedFloat = false;
+    if (!Walk() && (damagedPcm || unsupportedFloat || !OpenSound())) {
         Close();
         return false;
     }
@@ -188,6 +190,17 @@ void TWaveFile::SoundEnded(unsigned asked, unsigned got) {
                   "フレーム目、デコーダーがそれ以上のフレームを返しません)。";
     }
     frameCount = nextFrame;
+}
+
+void TWaveFile::RefuseFloatWidth(uint16_t tag) {
+    // The decoder reads float samples of 32 and 64 bits only; of any other
+    // width it would say no more than that something went wrong inside it.
+    const uint16_t bits = format.bitsPerSample;
+    if (tag == kFloatTag && bits != 32 && bits != 64) {
+        unsupportedFloat = true;
+        problem.append(" ").append(std::to_string(bits));
+        problem.append("-bit float samples are not supported (only 32- and 64-bit float).");
+    }
 }
 
 bool TWaveFile::Walk() {
@@ -351,11 +364,13 @@ bool TWaveFile::Walk() {
             problem = "拡張形式(フォーマットタグ 0xFFFE)、サブフォーマット " +
                       TagEncodingName(*subFormat) + "(" + Hex16(*subFormat) +
                       ")のWAVファイルです。";
+            RefuseFloatWidth(*subFormat);
             return false;
         }
     } else if (format.formatTag != kPcmTag) {
         problem = TagEncodingName(format.formatTag) + "(フォーマットタグ " +
                   Hex16(format.formatTag) + ")のWAVファイルです。";
+        RefuseFloatWidth(format.formatTag);
         return false;
     }
 
