@@ -1,5 +1,7 @@
 #include "engine/soundfile.h"
 
+#include "engine/mpegframes.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cmath>
@@ -211,7 +213,12 @@ bool TSoundFile::Open(std::istream& in, std::string& problem) {
     SF_INFO info{};
     SNDFILE* sound = sf_open_virtual(&io, SFM_READ, &info, this);
     if (!sound) {
-        problem = sf_strerror(nullptr);
+        // The MPEG decoder refuses a broken chain of frames with a reason
+        // about something else (that the file is no regular file).
+        problem = MpegDamage(WalkMpegFrames(in, streamSize), streamSize);
+        if (problem.empty()) {
+            problem = sf_strerror(nullptr);
+        }
         return false;
     }
     handle = sound;
@@ -288,9 +295,17 @@ void TSoundFile::DecodeFail(std::string& problem, const std::string& what) {
 
 void TSoundFile::DecoderStopped(bool shortRead, std::string& problem) {
     if (shortRead && sf_error(Handle(handle)) != SF_ERR_NO_ERROR) {
+        // Damaged MPEG data stop the decoder with an "internal error": where
+        // the frames break off says more.
+        std::string reason;
+        if ((formatCode & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG) {
+            reason = MpegDamage(WalkMpegFrames(*stream, streamSize), streamSize);
+        }
+        if (reason.empty()) {
+            reason = sf_strerror(Handle(handle));
+        }
         DecodeFail(problem, "データの途中で読み込みに失敗しました(" + std::to_string(position) +
-                                " / " + std::to_string(frames) + "フレーム目、" +
-                                sf_strerror(Handle(handle)) + ")。");
+                                " / " + std::to_string(frames) + "フレーム目、" + reason + ")。");
     }
 }
 

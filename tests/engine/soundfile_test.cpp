@@ -276,6 +276,15 @@ void CutFlac(const std::string& path, double fraction) {
         path, static_cast<std::uintmax_t>(std::filesystem::file_size(path) * fraction));
 }
 
+// The MP3 file of StereoAudio with `garbage` bytes from byte `from` on.
+void DamagedMp3(const std::string& path, std::size_t from, std::size_t garbage) {
+    ASSERT_EQ(
+        WriteSound16(path, SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, kRate, 2, StereoAudio()), "");
+    std::string bytes = ReadFileBytes(path);
+    bytes.replace(from, std::min(garbage, bytes.size() - from), std::string(garbage, '\x5A'));
+    WriteFileBytes(path, bytes);
+}
+
 class SoundFault : public ::testing::TestWithParam<TFaultCase> {};
 
 TEST_P(SoundFault, IsRefusedWithItsReason) {
@@ -310,6 +319,11 @@ INSTANTIATE_TEST_SUITE_P(
                    "データの途中で読み込みに失敗しました"},
         TFaultCase{"FlacHeaderOnly", [](const std::string& p) { CutFlac(p, 0.02); }, true, false,
                    "データの途中で読み込みに失敗しました"},
+        // The decoder's own reason for damaged MP3 data is an "internal
+        // error"; the garbage starts at byte 20000, inside a frame.
+        TFaultCase{"Mp3DamagedInTheMiddle",
+                   [](const std::string& p) { DamagedMp3(p, 20000, 3000); }, true, false,
+                   "フレーム目、damaged MPEG audio: byte 2"},
         TFaultCase{"Garbage",
                    [](const std::string& p) { WriteFileBytes(p, std::string(5000, '\x5A')); },
                    false, false, "音声ファイルとして読めません"},
