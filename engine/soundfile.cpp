@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <limits>
 #include <sndfile.h>
 #include <system_error>
 
@@ -141,6 +142,53 @@ constexpr TEncoding kEncodings[] = {
     {SF_FORMAT_ALAC_24, "ALAC 24-bit", 24},
     {SF_FORMAT_ALAC_32, "ALAC 32-bit", 32},
 };
+
+// Sum of one frame's channels, in channel order.
+double FrameSum(const double* frame, std::size_t width) {
+    double sum = 0.0;
+    for (std::size_t c = 0; c < width; ++c) {
+        sum += frame[c];
+    }
+    return sum;
+}
+
+// Writes the mean of each frame's channels, formed in double and rounded to
+// float, to out; false when a frame's sum is not a finite number. The loops
+// have no early exit, so that they vectorise; the caller looks for the frame
+// that failed.
+bool MixFrames(const double* samples, std::size_t frames, std::size_t width, float* out) {
+    bool finite = true;
+    if (width == 1) {
+        for (std::size_t i = 0; i < frames; ++i) {
+            // Started from +0.0 as the general sum is, so a -0.0 comes out as +0.0.
+            const double sum = 0.0 + samples[i];
+            finite &= std::fabs(sum) <= std::numeric_limits<double>::max();
+            out[i] = static_cast<float>(sum);
+        }
+    } else if (width == 2) {
+        for (std::size_t i = 0; i < frames; ++i) {
+            const double sum = (0.0 + samples[2 * i]) + samples[2 * i + 1];
+            finite &= std::fabs(sum) <= std::numeric_limits<double>::max();
+            out[i] = static_cast<float>(sum / 2.0);
+        }
+    } else {
+        const double channels = static_cast<double>(width);
+        for (std::size_t i = 0; i < frames; ++i) {
+            const double sum = FrameSum(samples + i * width, width);
+            finite &= std::fabs(sum) <= std::numeric_limits<double>::max();
+            out[i] = static_cast<float>(sum / channels);
+        }
+    }
+    return finite;
+}
+
+std::size_t FirstUnfinite(const double* samples, std::size_t frames, std::size_t width) {
+    std::size_t i = 0;
+    while (i < frames && std::isfinite(FrameSum(samples + i * width, width))) {
+        ++i;
+    }
+    return i;
+}
 
 } // namespace
 
@@ -329,19 +377,13 @@ unsigned TSoundFile::DecodeFloats(float* out, unsigned n, std::string& problem) 
         if (got <= 0) {
             break;
         }
-        const double* frame = samples.data();
-        for (sf_count_t i = 0; i < got; ++i, frame += width) {
-            double sum = 0.0;
-            for (std::size_t c = 0; c < width; ++c) {
-                sum += frame[c];
-            }
-            if (!std::isfinite(sum)) {
-                position += static_cast<uint64_t>(i);
-                DecodeFail(problem, "frame " + std::to_string(position) +
-                                        " holds a sample that is not a finite number");
-                return total + static_cast<unsigned>(i);
-            }
-            out[total + i] = static_cast<float>(sum / static_cast<double>(width));
+        const std::size_t count = static_cast<std::size_t>(got);
+        if (!MixFrames(samples.data(), count, width, out + total)) {
+            const std::size_t bad = FirstUnfinite(samples.data(), count, width);
+            position += bad;
+            DecodeFail(problem, "frame " + std::to_string(position) +
+                                    " holds a sample that is not a finite number");
+            return total + static_cast<unsigned>(bad);
         }
         total += static_cast<unsigned>(got);
         position += static_cast<uint64_t>(got);
