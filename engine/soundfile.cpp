@@ -182,6 +182,24 @@ bool MixFrames(const double* samples, std::size_t frames, std::size_t width, flo
     return finite;
 }
 
+// Writes the sum of each frame's integer samples (one or two channels, each
+// shifted right by `shift`) to out.
+void SumFrames(const short* samples, std::size_t frames, int channels, int shift, int32_t* out) {
+    if (channels == 1) {
+        for (std::size_t i = 0; i < frames; ++i) {
+            out[i] = samples[i] >> shift;
+        }
+    } else if (shift == 0) {
+        for (std::size_t i = 0; i < frames; ++i) {
+            out[i] = samples[2 * i] + samples[2 * i + 1];
+        }
+    } else {
+        for (std::size_t i = 0; i < frames; ++i) {
+            out[i] = (samples[2 * i] >> shift) + (samples[2 * i + 1] >> shift);
+        }
+    }
+}
+
 std::size_t FirstUnfinite(const double* samples, std::size_t frames, std::size_t width) {
     std::size_t i = 0;
     while (i < frames && std::isfinite(FrameSum(samples + i * width, width))) {
@@ -409,15 +427,7 @@ unsigned TSoundFile::DecodeSums(int32_t* out, unsigned n, std::string& problem) 
         if (got <= 0) {
             break;
         }
-        if (channels == 1) {
-            for (sf_count_t i = 0; i < got; ++i) {
-                out[total + i] = integers[i] >> shift;
-            }
-        } else {
-            for (sf_count_t i = 0; i < got; ++i) {
-                out[total + i] = (integers[2 * i] >> shift) + (integers[2 * i + 1] >> shift);
-            }
-        }
+        SumFrames(integers.data(), static_cast<std::size_t>(got), channels, shift, out + total);
         total += static_cast<unsigned>(got);
         position += static_cast<uint64_t>(got);
         if (got < want) {
@@ -442,9 +452,9 @@ bool TSoundFile::StartReadAhead() {
         const bool sums = HasIntegerSums();
         for (TBlock& block : ring) {
             if (sums) {
-                block.sums.resize(kBlockFrames);
+                block.sums.resize(kAheadFrames);
             } else {
-                block.floats.resize(kBlockFrames);
+                block.floats.resize(kAheadFrames);
             }
         }
         // The decoding side never allocates its block buffers afterwards.
@@ -481,8 +491,8 @@ void TSoundFile::ReadAheadLoop() {
         TBlock& block = ring[slot];
         try {
             block.problem.clear();
-            block.frames = sums ? DecodeSums(block.sums.data(), kBlockFrames, block.problem)
-                                : DecodeFloats(block.floats.data(), kBlockFrames, block.problem);
+            block.frames = sums ? DecodeSums(block.sums.data(), kAheadFrames, block.problem)
+                                : DecodeFloats(block.floats.data(), kAheadFrames, block.problem);
             block.failed = decodeFailed;
         } catch (const std::exception&) {
             // Only a message can fail to be allocated here; the frames are
@@ -495,7 +505,7 @@ void TSoundFile::ReadAheadLoop() {
             } catch (const std::exception&) {
             }
         }
-        block.last = block.failed || block.frames < kBlockFrames;
+        block.last = block.failed || block.frames < kAheadFrames;
         {
             std::lock_guard<std::mutex> lock(queueMutex);
             ++queued;

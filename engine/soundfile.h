@@ -41,8 +41,10 @@ public:
     // Frames decoded per call to the decoder (fewer for files of more than
     // 16 channels, whose block of samples would otherwise pass 8 MB).
     static constexpr unsigned kBlockFrames = 65536;
-    // Blocks decoded ahead of the reader, at most.
-    static constexpr unsigned kReadAheadBlocks = 3;
+    // Blocks decoded ahead of the reader, at most, and their frames: small
+    // enough that a block is still in the cache when the reader takes it.
+    static constexpr unsigned kReadAheadBlocks = 8;
+    static constexpr unsigned kAheadFrames = 16384;
 
     TSoundFile() = default;
     ~TSoundFile();
