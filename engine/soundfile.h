@@ -147,9 +147,8 @@ private:
     std::vector<TBlock> ring;
     unsigned head = 0;
     unsigned queued = 0;
-    bool stopping = false;   // the reader wants the thread to end
-    bool aheadEnded = false; // the thread has queued its last block
-    unsigned headTaken = 0;  // frames of the head block handed out
+    bool stopping = false;  // the reader wants the thread to end
+    unsigned headTaken = 0; // frames of the head block handed out
 
     friend struct TSoundFileIo;
 };
