@@ -413,21 +413,18 @@ unsigned TSoundFile::DecodeFloats(float* out, unsigned n, std::string& problem) 
     return total;
 }
 
-unsigned TSoundFile::DecodeSums(int32_t* out, unsigned n, std::string& problem) {
+unsigned TSoundFile::DecodeShorts(short* out, unsigned n, std::string& problem) {
     if (decodeFailed) {
         return 0;
     }
-    // The library hands 8-bit data over as value * 256.
-    const int shift = bitsPerSample == 8 ? 8 : 0;
+    const std::size_t width = static_cast<std::size_t>(channels);
     unsigned total = 0;
     while (total < n) {
         const unsigned want = std::min(n - total, kBlockFrames);
-        integers.resize(static_cast<std::size_t>(want) * static_cast<std::size_t>(channels));
-        const sf_count_t got = sf_readf_short(Handle(handle), integers.data(), want);
+        const sf_count_t got = sf_readf_short(Handle(handle), out + total * width, want);
         if (got <= 0) {
             break;
         }
-        SumFrames(integers.data(), static_cast<std::size_t>(got), channels, shift, out + total);
         total += static_cast<unsigned>(got);
         position += static_cast<uint64_t>(got);
         if (got < want) {
@@ -435,6 +432,21 @@ unsigned TSoundFile::DecodeSums(int32_t* out, unsigned n, std::string& problem) 
         }
     }
     DecoderStopped(total < n, problem);
+    return total;
+}
+
+unsigned TSoundFile::DecodeSums(int32_t* out, unsigned n, std::string& problem) {
+    unsigned total = 0;
+    while (total < n) {
+        const unsigned want = std::min(n - total, kBlockFrames);
+        integers.resize(static_cast<std::size_t>(want) * static_cast<std::size_t>(channels));
+        const unsigned got = DecodeShorts(integers.data(), want, problem);
+        SumFrames(integers.data(), got, channels, SumShift(), out + total);
+        total += got;
+        if (got < want) {
+            break;
+        }
+    }
     return total;
 }
 
@@ -452,15 +464,14 @@ bool TSoundFile::StartReadAhead() {
         const bool sums = HasIntegerSums();
         for (TBlock& block : ring) {
             if (sums) {
-                block.sums.resize(kAheadFrames);
+                block.shorts.resize(static_cast<std::size_t>(kAheadFrames) *
+                                    static_cast<std::size_t>(channels));
             } else {
                 block.floats.resize(kAheadFrames);
             }
         }
         // The decoding side never allocates its block buffers afterwards.
-        if (sums) {
-            integers.resize(static_cast<std::size_t>(kBlockFrames) * 2);
-        } else {
+        if (!sums) {
             samples.resize(static_cast<std::size_t>(DecodeFrames()) *
                            static_cast<std::size_t>(channels));
         }
@@ -491,7 +502,7 @@ void TSoundFile::ReadAheadLoop() {
         TBlock& block = ring[slot];
         try {
             block.problem.clear();
-            block.frames = sums ? DecodeSums(block.sums.data(), kAheadFrames, block.problem)
+            block.frames = sums ? DecodeShorts(block.shorts.data(), kAheadFrames, block.problem)
                                 : DecodeFloats(block.floats.data(), kAheadFrames, block.problem);
             block.failed = decodeFailed;
         } catch (const std::exception&) {
@@ -538,15 +549,23 @@ unsigned TSoundFile::TakeAhead(float* floats, int32_t* sums, unsigned n, std::st
         TBlock& block = ring[head];
         lock.unlock();
         const unsigned take = std::min(n - total, block.frames - headTaken);
-        if (floats && !block.sums.empty()) {
-            // The float of a frame is exactly its sum times the scale.
-            for (unsigned i = 0; i < take; ++i) {
-                floats[total + i] = static_cast<float>(block.sums[headTaken + i] * scale);
-            }
-        } else if (floats) {
+        if (block.shorts.empty()) {
             std::copy_n(block.floats.begin() + headTaken, take, floats + total);
         } else {
-            std::copy_n(block.sums.begin() + headTaken, take, sums + total);
+            // The reader sums the integer samples, not the decoding thread,
+            // which is the slower of the two.
+            const std::size_t width = static_cast<std::size_t>(channels);
+            const short* from = block.shorts.data() + static_cast<std::size_t>(headTaken) * width;
+            if (sums) {
+                SumFrames(from, take, channels, SumShift(), sums + total);
+            } else {
+                // The float of a frame is exactly its sum times the scale.
+                for (unsigned i = 0; i < take; ++i) {
+                    int32_t sum = 0;
+                    SumFrames(from + i * width, 1, channels, SumShift(), &sum);
+                    floats[total + i] = static_cast<float>(sum * scale);
+                }
+            }
         }
         total += take;
         headTaken += take;

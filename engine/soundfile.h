@@ -94,11 +94,11 @@ public:
     std::string encoding;
 
 private:
-    // One block decoded ahead: the frames in the form the file has (integer
-    // sums where HasIntegerSums, mixed floats otherwise), and how the
+    // One block decoded ahead: the frames in the form the file has (its
+    // integer samples where HasIntegerSums, mixed floats otherwise), and how the
     // decoding ended after them.
     struct TBlock {
-        std::vector<int32_t> sums;
+        std::vector<short> shorts; // interleaved integer samples
         std::vector<float> floats;
         unsigned frames = 0;
         bool last = false;   // no block follows
@@ -112,6 +112,10 @@ private:
     // belong to that thread until it has been joined.
     unsigned DecodeFloats(float* out, unsigned n, std::string& problem);
     unsigned DecodeSums(int32_t* out, unsigned n, std::string& problem);
+    // Up to n frames of interleaved integer samples, to out[0 ... n * channels).
+    unsigned DecodeShorts(short* out, unsigned n, std::string& problem);
+    // The library hands 8-bit data over as value * 256.
+    int SumShift() const { return bitsPerSample == 8 ? 8 : 0; }
     void DecodeFail(std::string& problem, const std::string& what);
     // After a read that gave fewer frames than asked for: a failure when the
     // decoder reports an error.
