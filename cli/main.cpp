@@ -25,6 +25,7 @@
 #include "cli/options.h"
 #include "cli/sharedloops.h"
 #include "cli/summary.h"
+#include "engine/soundfile.h"
 #include "graph/fonttext.h"
 #include "graph/xygraph.h"
 
@@ -164,6 +165,9 @@ int Run(const std::vector<std::string>& args) {
         jobs = static_cast<unsigned>(std::min<std::size_t>(jobs, total));
     }
     const bool progress = ::isatty(STDERR_FILENO) == 1;
+    // A decoder thread beside each file only where the files leave cores
+    // idle; --jobs N asks for N busy threads, no more.
+    SetDecoderReadAhead(options.jobs == 0 && jobs < std::thread::hardware_concurrency());
 
     // Workers take files in input order, and once none is left help with the
     // shuffled copies of the files still running; the reports are printed in

@@ -1,8 +1,13 @@
 #include "engine/soundfile.h"
 
+#include "engine/mpegframes.h"
+
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <limits>
 #include <sndfile.h>
+#include <system_error>
 
 #include "base/translate.h"
 
@@ -65,6 +70,8 @@ struct TSoundFileIo {
 };
 
 namespace {
+
+std::atomic<bool> readAheadOn{true};
 
 SNDFILE* Handle(void* handle) {
     return static_cast<SNDFILE*>(handle);
@@ -138,6 +145,71 @@ constexpr TEncoding kEncodings[] = {
     {SF_FORMAT_ALAC_32, "ALAC 32-bit", 32},
 };
 
+// Sum of one frame's channels, in channel order.
+double FrameSum(const double* frame, std::size_t width) {
+    double sum = 0.0;
+    for (std::size_t c = 0; c < width; ++c) {
+        sum += frame[c];
+    }
+    return sum;
+}
+
+// Writes the mean of each frame's channels, formed in double and rounded to
+// float, to out; false when a frame's sum is not a finite number. The loops
+// have no early exit, so that they vectorise; the caller looks for the frame
+// that failed.
+bool MixFrames(const double* samples, std::size_t frames, std::size_t width, float* out) {
+    bool finite = true;
+    if (width == 1) {
+        for (std::size_t i = 0; i < frames; ++i) {
+            // Started from +0.0 as the general sum is, so a -0.0 comes out as +0.0.
+            const double sum = 0.0 + samples[i];
+            finite &= std::fabs(sum) <= std::numeric_limits<double>::max();
+            out[i] = static_cast<float>(sum);
+        }
+    } else if (width == 2) {
+        for (std::size_t i = 0; i < frames; ++i) {
+            const double sum = (0.0 + samples[2 * i]) + samples[2 * i + 1];
+            finite &= std::fabs(sum) <= std::numeric_limits<double>::max();
+            out[i] = static_cast<float>(sum / 2.0);
+        }
+    } else {
+        const double channels = static_cast<double>(width);
+        for (std::size_t i = 0; i < frames; ++i) {
+            const double sum = FrameSum(samples + i * width, width);
+            finite &= std::fabs(sum) <= std::numeric_limits<double>::max();
+            out[i] = static_cast<float>(sum / channels);
+        }
+    }
+    return finite;
+}
+
+// Writes the sum of each frame's integer samples (one or two channels, each
+// shifted right by `shift`) to out.
+void SumFrames(const short* samples, std::size_t frames, int channels, int shift, int32_t* out) {
+    if (channels == 1) {
+        for (std::size_t i = 0; i < frames; ++i) {
+            out[i] = samples[i] >> shift;
+        }
+    } else if (shift == 0) {
+        for (std::size_t i = 0; i < frames; ++i) {
+            out[i] = samples[2 * i] + samples[2 * i + 1];
+        }
+    } else {
+        for (std::size_t i = 0; i < frames; ++i) {
+            out[i] = (samples[2 * i] >> shift) + (samples[2 * i + 1] >> shift);
+        }
+    }
+}
+
+std::size_t FirstUnfinite(const double* samples, std::size_t frames, std::size_t width) {
+    std::size_t i = 0;
+    while (i < frames && std::isfinite(FrameSum(samples + i * width, width))) {
+        ++i;
+    }
+    return i;
+}
+
 } // namespace
 
 const std::vector<TAudioFileType>& AudioFileTypes() {
@@ -172,7 +244,16 @@ bool IsAudioFileName(const std::string& name) {
     return false;
 }
 
+void SetDecoderReadAhead(bool on) {
+    readAheadOn = on;
+}
+
+bool DecoderReadAhead() {
+    return readAheadOn;
+}
+
 TSoundFile::~TSoundFile() {
+    StopReadAhead();
     if (handle) {
         sf_close(Handle(handle));
     }
@@ -189,6 +270,7 @@ bool TSoundFile::Open(std::istream& in, std::string& problem) {
     }
     streamSize = end;
     in.seekg(0);
+    readAheadWanted = DecoderReadAhead();
 
     SF_VIRTUAL_IO io{};
     io.get_filelen = TSoundFileIo::Length;
@@ -199,7 +281,12 @@ bool TSoundFile::Open(std::istream& in, std::string& problem) {
     SF_INFO info{};
     SNDFILE* sound = sf_open_virtual(&io, SFM_READ, &info, this);
     if (!sound) {
-        problem = sf_strerror(nullptr);
+        // The MPEG decoder refuses a broken chain of frames with a reason
+        // about something else (that the file is no regular file).
+        problem = MpegDamage(WalkMpegFrames(in, streamSize), streamSize);
+        if (problem.empty()) {
+            problem = sf_strerror(nullptr);
+        }
         return false;
     }
     handle = sound;
@@ -269,45 +356,76 @@ double TSoundFile::FrameSumScale() const {
     return channels == 1 ? unit : unit * 0.5;
 }
 
-void TSoundFile::Fail(std::string& problem, const std::string& what) {
-    failed = true;
+void TSoundFile::DecodeFail(std::string& problem, const std::string& what) {
+    decodeFailed = true;
     problem = what;
 }
 
 void TSoundFile::DecoderStopped(bool shortRead, std::string& problem) {
     if (shortRead && sf_error(Handle(handle)) != SF_ERR_NO_ERROR) {
-        Fail(problem, TrSubst("データの途中で読み込みに失敗しました(%s / %sフレーム目、%s)。",
-                              {std::to_string(position), std::to_string(frames),
-                               sf_strerror(Handle(handle))}));
+        // Damaged MPEG data stop the decoder with an "internal error": where
+        // the frames break off says more.
+        std::string reason;
+        if ((formatCode & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG) {
+            reason = MpegDamage(WalkMpegFrames(*stream, streamSize), streamSize);
+        }
+        if (reason.empty()) {
+            reason = sf_strerror(Handle(handle));
+        }
+        DecodeFail(problem, TrSubst("データの途中で読み込みに失敗しました(%s / %sフレーム目、%s)。",
+                                    {std::to_string(position), std::to_string(frames), reason}));
     }
 }
 
-unsigned TSoundFile::ReadFrames(float* out, unsigned n, std::string& problem) {
-    if (!handle || failed) {
+unsigned TSoundFile::DecodeFrames() const {
+    // A block of at most 2^20 samples: 8 MB of doubles.
+    const unsigned perChannel = (1u << 20) / static_cast<unsigned>(std::max(channels, 1));
+    return std::clamp(perChannel, 1u, kBlockFrames);
+}
+
+unsigned TSoundFile::DecodeFloats(float* out, unsigned n, std::string& problem) {
+    if (decodeFailed) {
+        return 0;
+    }
+    const std::size_t width = static_cast<std::size_t>(channels);
+    const unsigned block = DecodeFrames();
+    unsigned total = 0;
+    while (total < n) {
+        const unsigned want = std::min(n - total, block);
+        samples.resize(static_cast<std::size_t>(want) * width);
+        const sf_count_t got = sf_readf_double(Handle(handle), samples.data(), want);
+        if (got <= 0) {
+            break;
+        }
+        const std::size_t count = static_cast<std::size_t>(got);
+        if (!MixFrames(samples.data(), count, width, out + total)) {
+            const std::size_t bad = FirstUnfinite(samples.data(), count, width);
+            position += bad;
+            DecodeFail(problem, TrSubst("frame %s holds a sample that is not a finite number",
+                                        {std::to_string(position)}));
+            return total + static_cast<unsigned>(bad);
+        }
+        total += static_cast<unsigned>(got);
+        position += static_cast<uint64_t>(got);
+        if (got < want) {
+            break;
+        }
+    }
+    DecoderStopped(total < n, problem);
+    return total;
+}
+
+unsigned TSoundFile::DecodeShorts(short* out, unsigned n, std::string& problem) {
+    if (decodeFailed) {
         return 0;
     }
     const std::size_t width = static_cast<std::size_t>(channels);
     unsigned total = 0;
     while (total < n) {
         const unsigned want = std::min(n - total, kBlockFrames);
-        samples.resize(static_cast<std::size_t>(want) * width);
-        const sf_count_t got = sf_readf_double(Handle(handle), samples.data(), want);
+        const sf_count_t got = sf_readf_short(Handle(handle), out + total * width, want);
         if (got <= 0) {
             break;
-        }
-        const double* frame = samples.data();
-        for (sf_count_t i = 0; i < got; ++i, frame += width) {
-            double sum = 0.0;
-            for (std::size_t c = 0; c < width; ++c) {
-                sum += frame[c];
-            }
-            if (!std::isfinite(sum)) {
-                position += static_cast<uint64_t>(i);
-                Fail(problem, TrSubst("frame %s holds a sample that is not a finite number",
-                                      {std::to_string(position)}));
-                return total + static_cast<unsigned>(i);
-            }
-            out[total + i] = static_cast<float>(sum / static_cast<double>(width));
         }
         total += static_cast<unsigned>(got);
         position += static_cast<uint64_t>(got);
@@ -319,35 +437,181 @@ unsigned TSoundFile::ReadFrames(float* out, unsigned n, std::string& problem) {
     return total;
 }
 
-unsigned TSoundFile::ReadFrameSums(int32_t* out, unsigned n, std::string& problem) {
-    if (!HasIntegerSums() || failed) {
-        return 0;
-    }
-    // The library hands 8-bit data over as value * 256.
-    const int shift = bitsPerSample == 8 ? 8 : 0;
+unsigned TSoundFile::DecodeSums(int32_t* out, unsigned n, std::string& problem) {
     unsigned total = 0;
     while (total < n) {
         const unsigned want = std::min(n - total, kBlockFrames);
         integers.resize(static_cast<std::size_t>(want) * static_cast<std::size_t>(channels));
-        const sf_count_t got = sf_readf_short(Handle(handle), integers.data(), want);
-        if (got <= 0) {
-            break;
-        }
-        if (channels == 1) {
-            for (sf_count_t i = 0; i < got; ++i) {
-                out[total + i] = integers[i] >> shift;
-            }
-        } else {
-            for (sf_count_t i = 0; i < got; ++i) {
-                out[total + i] = (integers[2 * i] >> shift) + (integers[2 * i + 1] >> shift);
-            }
-        }
-        total += static_cast<unsigned>(got);
-        position += static_cast<uint64_t>(got);
+        const unsigned got = DecodeShorts(integers.data(), want, problem);
+        SumFrames(integers.data(), got, channels, SumShift(), out + total);
+        total += got;
         if (got < want) {
             break;
         }
     }
-    DecoderStopped(total < n, problem);
     return total;
+}
+
+bool TSoundFile::StartReadAhead() {
+    if (readAhead.joinable()) {
+        return true;
+    }
+    if (!readAheadWanted) {
+        return false;
+    }
+    // One try per file: without a thread the reader decodes itself.
+    readAheadWanted = false;
+    try {
+        ring.assign(kReadAheadBlocks, TBlock());
+        const bool sums = HasIntegerSums();
+        for (TBlock& block : ring) {
+            if (sums) {
+                block.shorts.resize(static_cast<std::size_t>(kAheadFrames) *
+                                    static_cast<std::size_t>(channels));
+            } else {
+                block.floats.resize(kAheadFrames);
+            }
+        }
+        // The decoding side never allocates its block buffers afterwards.
+        if (!sums) {
+            samples.resize(static_cast<std::size_t>(DecodeFrames()) *
+                           static_cast<std::size_t>(channels));
+        }
+        readAhead = std::thread(&TSoundFile::ReadAheadLoop, this);
+    } catch (const std::bad_alloc&) {
+        ring.clear();
+        return false;
+    } catch (const std::system_error&) {
+        ring.clear();
+        return false;
+    }
+    return true;
+}
+
+void TSoundFile::ReadAheadLoop() {
+    const bool sums = HasIntegerSums();
+    for (;;) {
+        unsigned slot = 0;
+        {
+            std::unique_lock<std::mutex> lock(queueMutex);
+            queueChanged.wait(lock, [this] { return stopping || queued < ring.size(); });
+            if (stopping) {
+                return;
+            }
+            slot = (head + queued) % static_cast<unsigned>(ring.size());
+        }
+        // The reader touches no block beyond the queued ones.
+        TBlock& block = ring[slot];
+        try {
+            block.problem.clear();
+            block.frames = sums ? DecodeShorts(block.shorts.data(), kAheadFrames, block.problem)
+                                : DecodeFloats(block.floats.data(), kAheadFrames, block.problem);
+            block.failed = decodeFailed;
+        } catch (const std::exception&) {
+            // Only a message can fail to be allocated here; the frames are
+            // given up with the rest.
+            decodeFailed = true;
+            block.failed = true;
+            block.frames = 0;
+            try {
+                block.problem = Tr("out of memory");
+            } catch (const std::exception&) {
+            }
+        }
+        block.last = block.failed || block.frames < kAheadFrames;
+        {
+            std::lock_guard<std::mutex> lock(queueMutex);
+            ++queued;
+        }
+        queueChanged.notify_all();
+        if (block.last) {
+            return;
+        }
+    }
+}
+
+void TSoundFile::StopReadAhead() {
+    if (!readAhead.joinable()) {
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> lock(queueMutex);
+        stopping = true;
+    }
+    queueChanged.notify_all();
+    readAhead.join();
+}
+
+unsigned TSoundFile::TakeAhead(float* floats, int32_t* sums, unsigned n, std::string& problem) {
+    const double scale = FrameSumScale();
+    unsigned total = 0;
+    std::unique_lock<std::mutex> lock(queueMutex);
+    while (total < n) {
+        queueChanged.wait(lock, [this] { return queued > 0; });
+        TBlock& block = ring[head];
+        lock.unlock();
+        const unsigned take = std::min(n - total, block.frames - headTaken);
+        if (block.shorts.empty()) {
+            std::copy_n(block.floats.begin() + headTaken, take, floats + total);
+        } else {
+            // The reader sums the integer samples, not the decoding thread,
+            // which is the slower of the two.
+            const std::size_t width = static_cast<std::size_t>(channels);
+            const short* from = block.shorts.data() + static_cast<std::size_t>(headTaken) * width;
+            if (sums) {
+                SumFrames(from, take, channels, SumShift(), sums + total);
+            } else {
+                // The float of a frame is exactly its sum times the scale.
+                for (unsigned i = 0; i < take; ++i) {
+                    int32_t sum = 0;
+                    SumFrames(from + i * width, 1, channels, SumShift(), &sum);
+                    floats[total + i] = static_cast<float>(sum * scale);
+                }
+            }
+        }
+        total += take;
+        headTaken += take;
+        lock.lock();
+        if (headTaken < block.frames) {
+            break;
+        }
+        if (block.last) {
+            // As without read-ahead, a failure is told to the read that asks
+            // for frames past it; the last block stays at the head.
+            if (total < n && block.failed) {
+                failed = true;
+                problem = block.problem;
+            }
+            break;
+        }
+        head = (head + 1) % static_cast<unsigned>(ring.size());
+        --queued;
+        headTaken = 0;
+        queueChanged.notify_all();
+    }
+    return total;
+}
+
+unsigned TSoundFile::ReadFrames(float* out, unsigned n, std::string& problem) {
+    if (!handle || failed) {
+        return 0;
+    }
+    if (StartReadAhead()) {
+        return TakeAhead(out, nullptr, n, problem);
+    }
+    const unsigned got = DecodeFloats(out, n, problem);
+    failed = decodeFailed;
+    return got;
+}
+
+unsigned TSoundFile::ReadFrameSums(int32_t* out, unsigned n, std::string& problem) {
+    if (!HasIntegerSums() || failed) {
+        return 0;
+    }
+    if (StartReadAhead()) {
+        return TakeAhead(nullptr, out, n, problem);
+    }
+    const unsigned got = DecodeSums(out, n, problem);
+    failed = decodeFailed;
+    return got;
 }

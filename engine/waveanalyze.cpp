@@ -239,6 +239,18 @@ struct TSampledSeries {
 
 enum class TSamplingRule { Frequency, Amplitude, FineFrequency, Pitch };
 
+// The frames of an open file in either form, for ReduceWindows.
+struct TFrameSource {
+    TWaveFile& wave;
+
+    int operator()(int32_t* out, unsigned n) { return wave.ReadFrameSums(out, n); }
+    int operator()(float* out, unsigned n) { return wave.ReadFrames(out, n); }
+    // The frames stopped short of the frame count: a failed read or a
+    // decoder that ended early. The windows after the frames are dropped
+    // then.
+    bool Stopped() const { return wave.ReadFailed() || wave.EndedEarly(); }
+};
+
 // One value per window from a stream of frames read in blocks: each block is
 // cut at the window boundaries and every piece fed to the window's reducer,
 // so the reducer sees exactly the frames of its window, in order, whatever
@@ -271,8 +283,12 @@ void ReduceWindows(uint64_t windows, uint64_t window, std::vector<Sample>& buffe
         }
     }
     // The data have ended: a partial last window, or windows the data never
-    // reached, are zero-padded.
-    for (; w < windows; ++w) {
+    // reached, are zero-padded. Frames that stopped short leave only the
+    // window in progress to finish: the caller drops the rest, and a file
+    // that announces 2^31 frames and gives none must not cost 2^31 frames of
+    // padding.
+    const uint64_t last = read.Stopped() ? std::min(windows, w + 1) : windows;
+    for (; w < last; ++w) {
         finish(w, true);
         reducer.Reset();
     }
@@ -371,7 +387,7 @@ std::optional<TSampledSeries> SampleWindows(const std::string& name, double requ
     try {
         if (integerForm) {
             std::vector<int32_t> buffer(blockFrames);
-            auto read = [&wave](int32_t* out, unsigned n) { return wave.ReadFrameSums(out, n); };
+            TFrameSource read{wave};
             if (rule == TSamplingRule::FineFrequency) {
                 const TIntegerLevel level = TIntegerLevel::For(bias, scale);
                 TIntegerFineCrossings crossings{level.above, level.below, bias / scale};
@@ -396,7 +412,7 @@ std::optional<TSampledSeries> SampleWindows(const std::string& name, double requ
             }
         } else {
             std::vector<float> buffer(blockFrames);
-            auto read = [&wave](float* out, unsigned n) { return wave.ReadFrames(out, n); };
+            TFrameSource read{wave};
             if (rule == TSamplingRule::FineFrequency) {
                 TFineCrossings crossings{bias};
                 FineWindows(windows, window, buffer, crossings, read, rate, values);

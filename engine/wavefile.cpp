@@ -72,6 +72,7 @@ void ConvertStereo(const unsigned char* data, unsigned frames, float* out) {
 // sub-format GUID then names the encoding.
 constexpr uint16_t kPcmTag = 1;
 constexpr uint16_t kExtensibleTag = 0xFFFE;
+constexpr uint16_t kFloatTag = 3;
 
 // Bytes 2 ... 15 of every sub-format GUID built on a format tag
 // (xxxx0000-0000-0010-8000-00AA00389B71); the tag is in bytes 0 and 1.
@@ -126,7 +127,7 @@ bool TWaveFile::Open(const std::string& name) {
         return false;
     }
     const bool opened = Open(std::move(stream));
-    if (!opened && refusedByDecoder) {
+    if (!opened && (refusedByDecoder || unsupportedFloat)) {
         problem = name + ": " + problem;
     }
     return opened;
@@ -140,7 +141,8 @@ bool TWaveFile::Open(std::unique_ptr<std::istream> stream) {
     file = std::move(stream);
     refusedByDecoder = false;
     damagedPcm = false;
-    if (!Walk() && (damagedPcm || !OpenSound())) {
+    unsupportedFloat = false;
+    if (!Walk() && (damagedPcm || unsupportedFloat || !OpenSound())) {
         Close();
         return false;
     }
@@ -190,6 +192,18 @@ void TWaveFile::SoundEnded(unsigned asked, unsigned got) {
                     {std::to_string(nextFrame), std::to_string(frameCount)});
     }
     frameCount = nextFrame;
+}
+
+void TWaveFile::RefuseFloatWidth(uint16_t tag) {
+    // The decoder reads float samples of 32 and 64 bits only; of any other
+    // width it would say no more than that something went wrong inside it.
+    const uint16_t bits = format.bitsPerSample;
+    if (tag == kFloatTag && bits != 32 && bits != 64) {
+        unsupportedFloat = true;
+        problem.append(" ").append(
+            TrSubst("%s-bit float samples are not supported (only 32- and 64-bit float).",
+                    {std::to_string(bits)}));
+    }
 }
 
 bool TWaveFile::Walk() {
@@ -354,11 +368,13 @@ bool TWaveFile::Walk() {
                 TrSubst("拡張形式(フォーマットタグ 0xFFFE)、サブフォーマット %s(%s)のWAVファイル"
                         "です。",
                         {TagEncodingName(*subFormat), Hex16(*subFormat)});
+            RefuseFloatWidth(*subFormat);
             return false;
         }
     } else if (format.formatTag != kPcmTag) {
         problem = TrSubst("%s(フォーマットタグ %s)のWAVファイルです。",
                           {TagEncodingName(format.formatTag), Hex16(format.formatTag)});
+        RefuseFloatWidth(format.formatTag);
         return false;
     }
 

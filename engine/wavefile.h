@@ -50,7 +50,8 @@ public:
     // A file refused so is then offered to TSoundFile; it opens if that
     // reads it (format then holds its channels, sample rate and sample
     // width, formatTag and blockAlign 0), and otherwise `problem` gives the
-    // decoder's reason.
+    // decoder's reason. Float data of a width other than 32 or 64 bits are
+    // refused here, with the file's name and that width in `problem`.
     bool Open(const std::string& name);
 
     // The same on an already opened byte stream (test and fuzzing seam).
@@ -120,6 +121,9 @@ public:
 
 private:
     bool Walk();
+    // Refuses float data (format tag or sub-format `tag`) of a width other
+    // than 32 or 64 bits, saying so in `problem`.
+    void RefuseFloatWidth(uint16_t tag);
     // Hands out up to n frames' bytes at *data from the read-ahead buffer,
     // refilling it first when it is empty; returns how many (0 at the end of
     // the data). Fewer than n only when the buffer ran out.
@@ -139,6 +143,7 @@ private:
     bool endedEarly = false;
     bool refusedByDecoder = false; // the last refusal's `problem` is the decoder's
     bool damagedPcm = false;       // the walk found integer PCM with a contradictory format
+    bool unsupportedFloat = false; // the walk found float data of a width no decoder reads
     uint32_t nextFrame = 0;        // frames taken from the stream
     // Frame bytes read ahead: the call reads at least kReadAheadBytes (or the
     // rest of the data) at once, so that short reads cost no system call

@@ -104,7 +104,7 @@ TEST(RunSamplingStep, FileNameChecksComeBeforeTheHourglassAndChangeNothing) {
         {dir.File("float16.wav"), TSamplingOutcome::Unreadable, TMessageKind::Error,
          "WAVファイルを読み込めません。\n" + dir.File("float16.wav") +
              ": 浮動小数点(フォーマットタグ 0x0003)のWAVファイルです。"
-             " 音声ファイルとして読めません(Unspecified internal error.)。",
+             " 16-bit float samples are not supported (only 32- and 64-bit float).",
          true},
     };
     for (const TCase& c : cases) {

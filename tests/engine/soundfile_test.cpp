@@ -276,6 +276,15 @@ void CutFlac(const std::string& path, double fraction) {
         path, static_cast<std::uintmax_t>(std::filesystem::file_size(path) * fraction));
 }
 
+// The MP3 file of StereoAudio with `garbage` bytes from byte `from` on.
+void DamagedMp3(const std::string& path, std::size_t from, std::size_t garbage) {
+    ASSERT_EQ(
+        WriteSound16(path, SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, kRate, 2, StereoAudio()), "");
+    std::string bytes = ReadFileBytes(path);
+    bytes.replace(from, std::min(garbage, bytes.size() - from), std::string(garbage, '\x5A'));
+    WriteFileBytes(path, bytes);
+}
+
 class SoundFault : public ::testing::TestWithParam<TFaultCase> {};
 
 TEST_P(SoundFault, IsRefusedWithItsReason) {
@@ -310,6 +319,11 @@ INSTANTIATE_TEST_SUITE_P(
                    "データの途中で読み込みに失敗しました"},
         TFaultCase{"FlacHeaderOnly", [](const std::string& p) { CutFlac(p, 0.02); }, true, false,
                    "データの途中で読み込みに失敗しました"},
+        // The decoder's own reason for damaged MP3 data is an "internal
+        // error"; the garbage starts at byte 20000, inside a frame.
+        TFaultCase{"Mp3DamagedInTheMiddle",
+                   [](const std::string& p) { DamagedMp3(p, 20000, 3000); }, true, false,
+                   "フレーム目、damaged MPEG audio: byte 2"},
         TFaultCase{"Garbage",
                    [](const std::string& p) { WriteFileBytes(p, std::string(5000, '\x5A')); },
                    false, false, "音声ファイルとして読めません"},
@@ -363,3 +377,134 @@ INSTANTIATE_TEST_SUITE_P(
         TLossyCase{"Opus", SF_FORMAT_OGG | SF_FORMAT_OPUS, 48000, "Ogg", "Opus"},
         TLossyCase{"Mp3", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 44100, "MPEG", "MP3"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// ---------------------------------------------------------------------------
+// Decoding ahead on a thread gives what decoding on demand gives
+
+struct TReadAheadCase {
+    const char* name;
+    void (*make)(const std::string& path);
+    bool fails;
+};
+
+// Everything a reader sees of a file: the frames of reads of changing sizes
+// (integer sums and floats taken in turn where the file has sums, as floats),
+// how the reading ended, and the sampler's text or reason.
+struct TReadRecord {
+    std::vector<float> frames;
+    bool readFailed = false;
+    bool endedEarly = false;
+    std::string problem;
+    uint32_t frameCount = 0;
+    std::string series;
+
+    bool operator==(const TReadRecord&) const = default;
+};
+
+TReadRecord Record(const std::string& path, bool readAhead) {
+    SetDecoderReadAhead(readAhead);
+    TReadRecord record;
+    TWaveFile wave;
+    EXPECT_TRUE(wave.Open(path)) << wave.problem;
+    const double scale = wave.FrameSumScale();
+    const unsigned sizes[] = {1000, 70000, 1, 65536, 4097};
+    std::vector<float> floats(70000);
+    std::vector<int32_t> sums(70000);
+    for (int call = 0;; ++call) {
+        const unsigned n = sizes[call % 5];
+        const bool asSums = scale > 0.0 && call % 2 == 1;
+        const int got =
+            asSums ? wave.ReadFrameSums(sums.data(), n) : wave.ReadFrames(floats.data(), n);
+        for (int i = 0; i < got; ++i) {
+            record.frames.push_back(asSums ? static_cast<float>(sums[i] * scale) : floats[i]);
+        }
+        if (got == 0) {
+            break;
+        }
+    }
+    record.readFailed = wave.ReadFailed();
+    record.endedEarly = wave.EndedEarly();
+    record.problem = wave.problem;
+    record.frameCount = wave.frameCount;
+    wave.Close();
+    TWaveAnalyze series;
+    record.series = series.SampleFrequency(path, 0.025, 0.0) ? series.SampleFileText()
+                                                             : "refused: " + series.problem;
+    SetDecoderReadAhead(true);
+    return record;
+}
+
+class ReadAhead : public ::testing::TestWithParam<TReadAheadCase> {};
+
+TEST_P(ReadAhead, GivesTheFramesAndFailuresOfReadingOnDemand) {
+    TTempDir dir;
+    const std::string path = dir.File("input");
+    GetParam().make(path);
+    const TReadRecord ahead = Record(path, true);
+    const TReadRecord onDemand = Record(path, false);
+    EXPECT_FALSE(onDemand.frames.empty());
+    EXPECT_EQ(onDemand.readFailed, GetParam().fails) << onDemand.problem;
+    EXPECT_EQ(ahead.frames, onDemand.frames);
+    EXPECT_EQ(ahead.readFailed, onDemand.readFailed);
+    EXPECT_EQ(ahead.endedEarly, onDemand.endedEarly);
+    EXPECT_EQ(ahead.problem, onDemand.problem);
+    EXPECT_EQ(ahead.frameCount, onDemand.frameCount);
+    EXPECT_EQ(ahead.series, onDemand.series);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, ReadAhead,
+    ::testing::Values(
+        TReadAheadCase{"FlacSums",
+                       [](const std::string& p) {
+                           ASSERT_EQ(WriteSound16(p, SF_FORMAT_FLAC | SF_FORMAT_PCM_16, kRate, 2,
+                                                  StereoAudio()),
+                                     "");
+                       },
+                       false},
+        TReadAheadCase{"FloatWav",
+                       [](const std::string& p) {
+                           ASSERT_EQ(WriteSound16(p, SF_FORMAT_WAV | SF_FORMAT_FLOAT, kRate, 2,
+                                                  StereoAudio()),
+                                     "");
+                       },
+                       false},
+        TReadAheadCase{"Mp3",
+                       [](const std::string& p) {
+                           ASSERT_EQ(WriteSound16(p, SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III,
+                                                  kRate, 2, StereoAudio()),
+                                     "");
+                       },
+                       false},
+        TReadAheadCase{"FlacCutInHalf", [](const std::string& p) { CutFlac(p, 0.5); }, true},
+        TReadAheadCase{"NaNAfterABlock",
+                       [](const std::string& p) {
+                           std::vector<double> samples(90000, 0.25);
+                           samples[70001] = std::nan("");
+                           ASSERT_EQ(WriteSoundDouble(p, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 8000, 1,
+                                                      samples),
+                                     "");
+                       },
+                       true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ReadAheadThread, AFileClosedBeforeItsEndStopsIt) {
+    TTempDir dir;
+    const std::string path = dir.File("long.flac");
+    std::vector<int32_t> audio;
+    for (int repeat = 0; repeat < 4; ++repeat) {
+        const std::vector<int32_t> part = StereoAudio();
+        audio.insert(audio.end(), part.begin(), part.end());
+    }
+    ASSERT_EQ(WriteSound16(path, SF_FORMAT_FLAC | SF_FORMAT_PCM_16, kRate, 2, audio), "");
+    for (int reads = 0; reads < 3; ++reads) {
+        TWaveFile wave;
+        ASSERT_TRUE(wave.Open(path));
+        std::vector<float> block(1000);
+        for (int i = 0; i < reads; ++i) {
+            EXPECT_EQ(wave.ReadFrames(block.data(), 1000), 1000);
+        }
+        wave.Close();
+        EXPECT_FALSE(wave.IsOpen());
+    }
+}

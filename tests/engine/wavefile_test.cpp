@@ -481,10 +481,14 @@ INSTANTIATE_TEST_SUITE_P(
                       1,
                       "",
                       {-32124 / 32768.0f, 32124 / 32768.0f, 1884 / 32768.0f, 0.0f}},
-        // No decoder reads 16-bit float data or an unknown tag.
+        // No decoder reads float data of 16 or 24 bits: refused as such, not
+        // with the decoder's "internal error"; nor an unknown tag.
         TEncodingCase{"Float16", 3, 1, 16, 16, 1,
-                      "浮動小数点(フォーマットタグ 0x0003)のWAVファイルです。"
-                      " 音声ファイルとして読めません(Unspecified internal error.)。"},
+                      "浮動小数点(フォーマットタグ 0x0003)のWAVファイルです。 16-bit float "
+                      "samples are not supported (only 32- and 64-bit float)."},
+        TEncodingCase{"Float24Stereo", 3, 1, 16, 24, 2,
+                      "浮動小数点(フォーマットタグ 0x0003)のWAVファイルです。 24-bit float "
+                      "samples are not supported (only 32- and 64-bit float)."},
         TEncodingCase{"UnknownTag", 0x1234, 1, 16, 16, 1,
                       "不明な形式(フォーマットタグ 0x1234)のWAVファイルです。"
                       " 音声ファイルとして読めません(Error in WAV/W64/RF64 file. Malformed 'fmt ' "
@@ -492,7 +496,8 @@ INSTANTIATE_TEST_SUITE_P(
         TEncodingCase{
             "ExtensibleFloat16", 0xFFFE, 3, 40, 16, 1,
             "拡張形式(フォーマットタグ 0xFFFE)、サブフォーマット 浮動小数点(0x0003)の"
-            "WAVファイルです。 音声ファイルとして読めません(Unspecified internal error.)。"},
+            "WAVファイルです。 16-bit float samples are not supported (only 32- and 64-bit "
+            "float)."},
         TEncodingCase{"ExtensibleWithoutSubFormat", 0xFFFE, 1, 18, 16, 1,
                       "拡張形式(フォーマットタグ 0xFFFE)で、サブフォーマットが読めない"
                       "WAVファイルです。 音声ファイルとして読めません(File contains data in an "
