@@ -57,7 +57,7 @@ std::string CatalogueFolder() {
     const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", failed);
     if (!failed) {
         const std::filesystem::path folder = program.parent_path();
-        for (const char* relative : {"../share/locale", "../locale", "../../locale"}) {
+        for (const char* relative : {"../share/locale", "../locale"}) {
             if (holds(folder / relative)) {
                 return (folder / relative).lexically_normal().string();
             }
@@ -96,6 +96,26 @@ std::optional<TLanguage> ParseLanguage(std::string_view name) {
 
 const char* LanguageCode(TLanguage language) {
     return language == TLanguage::English ? "en" : "ja";
+}
+
+std::optional<TLanguage> LanguageArgument(const std::vector<std::string>& args, bool* invalid) {
+    std::optional<TLanguage> chosen;
+    bool bad = false;
+    for (std::size_t i = 0; i < args.size() && args[i] != "--"; ++i) {
+        if (args[i] != "--language") {
+            continue;
+        }
+        if (i + 1 < args.size() && (args[i + 1] == "ja" || args[i + 1] == "en")) {
+            chosen = ParseLanguage(args[i + 1]);
+        } else {
+            bad = true;
+        }
+        ++i;
+    }
+    if (invalid != nullptr) {
+        *invalid = bad;
+    }
+    return chosen;
 }
 
 TLanguage LanguageFromEnvironment(const std::function<const char*(const char*)>& get) {

@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 enum class TLanguage { Japanese, English };
 
@@ -23,6 +24,12 @@ std::optional<TLanguage> ParseLanguage(std::string_view name);
 
 // "ja" or "en".
 const char* LanguageCode(TLanguage language);
+
+// What `--language ja|en` among the program's arguments (argv[1 ...]) asks
+// for: the last one before "--", if any. `invalid` is set when a --language
+// has any other value, or none.
+std::optional<TLanguage> LanguageArgument(const std::vector<std::string>& args,
+                                          bool* invalid = nullptr);
 
 // The language the environment asks for, by gettext's rules: the first of
 // LC_ALL, LC_MESSAGES and LANG that is set names the locale; unless that is

@@ -270,7 +270,7 @@ int main(int argc, char** argv) {
     // go wrong; a wrong value is refused by the option parser, in the
     // locale's language.
     const std::vector<std::string> args(argv + 1, argv + argc);
-    UseLanguage(LanguageOption(args).value_or(LanguageFromEnvironment()));
+    UseLanguage(LanguageArgument(args).value_or(LanguageFromEnvironment()));
     // Translated now: when memory runs out there may be none left to look it
     // up.
     static const char* const outOfMemory = Tr("zittermark-cli: out of memory\n");

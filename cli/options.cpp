@@ -195,19 +195,6 @@ std::optional<std::string> FindOutputClash(const TCliOptions& options) {
     return std::nullopt;
 }
 
-std::optional<TLanguage> LanguageOption(const std::vector<std::string>& args) {
-    std::optional<TLanguage> chosen;
-    for (std::size_t i = 0; i < args.size() && args[i] != "--"; ++i) {
-        if (args[i] == "--language" && i + 1 < args.size()) {
-            if (args[i + 1] == "ja" || args[i + 1] == "en") {
-                chosen = ParseLanguage(args[i + 1]);
-            }
-            ++i;
-        }
-    }
-    return chosen;
-}
-
 std::optional<TCliOptions> ParseCliOptions(const std::vector<std::string>& args,
                                            std::string& error) {
     TCliOptions options;
@@ -231,7 +218,7 @@ std::optional<TCliOptions> ParseCliOptions(const std::vector<std::string>& args,
         } else if (arg == "--version") {
             options.version = true;
         } else if (arg == "--language") {
-            // Applied before parsing (LanguageOption); here it is checked.
+            // Applied before parsing (LanguageArgument); here it is checked.
             int language = 0;
             ok = in.Choice(arg, {"ja", "en"}, language);
         } else if (arg == "--mode") {

@@ -20,9 +20,6 @@ struct TCliOptions : TFileOptions {
     bool version = false;
 };
 
-// The language --language asks for (its last valid value before "--"), if any.
-std::optional<TLanguage> LanguageOption(const std::vector<std::string>& args);
-
 // Parses argv[1 ...]. Returns the options, or nullopt with a message in
 // `error` for a usage error (unknown option, missing or out-of-range value,
 // conflicting options).

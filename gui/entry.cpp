@@ -11,7 +11,6 @@
 #include <cstdlib>
 #include <exception>
 #include <memory>
-#include <string_view>
 
 #include "base/busycursor.h"
 #include "base/messagebox.h"
@@ -139,15 +138,12 @@ void DestroyForms() {
 int RunZittermark(const QStringList& arguments) {
     QString file;
     bool onlyFiles = false;
-    std::optional<TLanguage> languageOption;
-    bool badLanguage = false;
-    for (qsizetype i = 1; i + 1 < arguments.size() && arguments[i] != "--"; ++i) {
-        if (arguments[i] == "--language") {
-            languageOption = ParseLanguage(Utf8(arguments[i + 1]));
-            badLanguage = badLanguage || arguments[i + 1].size() != 2 || !languageOption;
-            ++i;
-        }
+    std::vector<std::string> args;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        args.push_back(Utf8(arguments[i]));
     }
+    bool badLanguage = false;
+    const std::optional<TLanguage> languageOption = LanguageArgument(args, &badLanguage);
     ApplyLanguage(ChooseLanguage(badLanguage ? std::nullopt : languageOption));
     if (badLanguage) {
         std::fprintf(stderr, "zittermark: %s\n%s", Tr("--language: give ja or en"), Tr(kUsage));
@@ -228,12 +224,8 @@ int ZittermarkMain(int argc, char** argv) {
     // language chosen, so a German locale does not put German dates and
     // decimal commas into Japanese or English dialogs; the C library keeps
     // the user's locale.
-    std::optional<TLanguage> option;
-    for (int i = 1; i + 1 < argc && std::string_view(argv[i]) != "--"; ++i) {
-        if (std::string_view(argv[i]) == "--language") {
-            option = ParseLanguage(argv[++i]);
-        }
-    }
+    const std::optional<TLanguage> option =
+        LanguageArgument(std::vector<std::string>(argv + 1, argv + argc));
     const char* const kQtLocale[] = {"ja_JP.UTF-8", "en_US.UTF-8"};
     const char* user = std::getenv("LC_ALL");
     const std::optional<std::string> userAll =

@@ -90,3 +90,26 @@ TEST(Translate, TheCataloguesAnswerInTheChosenLanguage) {
     EXPECT_STREQ(Tr("it is a directory"), "フォルダです");
     UseLanguage(before);
 }
+
+TEST(Translate, TheLanguageArgumentIsTheLastValidOneBeforeTheFiles) {
+    struct TCase {
+        std::vector<std::string> args;
+        std::optional<TLanguage> expected;
+        bool invalid;
+    };
+    const TCase cases[] = {
+        {{}, std::nullopt, false},
+        {{"--language", "en", "x.wav"}, TLanguage::English, false},
+        {{"--language", "en", "--language", "ja"}, TLanguage::Japanese, false},
+        {{"--language", "fr"}, std::nullopt, true},
+        {{"--language", "ja_JP"}, std::nullopt, true},
+        {{"--language"}, std::nullopt, true},
+        {{"--", "--language", "en"}, std::nullopt, false}, // a file named --language
+        {{"--language", "--", "en"}, std::nullopt, true},
+    };
+    for (const TCase& c : cases) {
+        bool invalid = false;
+        EXPECT_EQ(LanguageArgument(c.args, &invalid), c.expected) << c.args.size();
+        EXPECT_EQ(invalid, c.invalid) << c.args.size();
+    }
+}
